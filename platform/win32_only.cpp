@@ -1,0 +1,1 @@
+// Nothing: the Windows build takes every call from the system.

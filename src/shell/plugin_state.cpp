@@ -1,0 +1,3 @@
+#include "shell/plugin_state.h"
+
+PluginState g_plugin;

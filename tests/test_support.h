@@ -1,0 +1,29 @@
+// Shared helpers of the test suite: binding the stand-in host into the
+// plug-in state and comparing floats bit for bit.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "math/vecmath.h"
+
+namespace host {
+struct Document;
+}
+
+// Binds g_plugin.host to the stand-in host module and makes `document` the
+// plug-in's document. Fails the calling test when binding fails.
+void BindStandInHost(host::Document& document);
+
+inline uint32_t FloatBits(float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+// A float given by its bit pattern, for expectations stated exactly.
+inline float FloatFromBits(uint32_t bits) {
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
