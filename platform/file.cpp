@@ -1,9 +1,11 @@
 // CreateFileA, WriteFile and CloseHandle over POSIX files, for the one way the
-// plug-in opens files: create or truncate, write only. A file opened with
-// FILE_FLAG_WRITE_THROUGH has each write flushed to storage before WriteFile
-// returns, as the flag promises on Windows.
+// plug-in opens files: create or truncate, write only, unshared. A file opened
+// with FILE_FLAG_WRITE_THROUGH has each write flushed to storage before
+// WriteFile returns, as the flag promises on Windows.
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <new>
@@ -19,16 +21,45 @@ struct PosixFile {
 
 }  // namespace
 
-HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, void* /*security*/,
+HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* /*security*/,
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE /*templateFile*/) {
   if (fileName == nullptr || fileName[0] == '\0') return INVALID_HANDLE_VALUE;
   if (desiredAccess != GENERIC_WRITE || creationDisposition != CREATE_ALWAYS)
     return INVALID_HANDLE_VALUE;
+  // O_NONBLOCK only for the open itself: a FIFO without a reader then fails
+  // at once instead of blocking the caller forever. The file is truncated
+  // only after the sharing check, so a refused open leaves the holder's file
+  // as it was.
   int fd;
   do {
-    fd = open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fd = open(fileName, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return INVALID_HANDLE_VALUE;
+  const int statusFlags = fcntl(fd, F_GETFL);
+  if (statusFlags == -1 || fcntl(fd, F_SETFL, statusFlags & ~O_NONBLOCK) == -1) {
+    close(fd);
+    return INVALID_HANDLE_VALUE;
+  }
+  // Share mode 0: a second unshared open of a file that is open here fails,
+  // as on Windows. POSIX locks are advisory, so this binds only callers that
+  // take the lock too, which every CreateFileA of this seam does. A file
+  // system without locks (ENOLCK, EINVAL) is not a file in use.
+  if (shareMode == 0) {
+    int locked;
+    do {
+      locked = flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0 && errno == EWOULDBLOCK) {
+      close(fd);
+      return INVALID_HANDLE_VALUE;
+    }
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 ||
+      (S_ISREG(info.st_mode) && info.st_size != 0 && ftruncate(fd, 0) != 0)) {
+    close(fd);
+    return INVALID_HANDLE_VALUE;
+  }
   PosixFile* file = new (std::nothrow) PosixFile{fd, (flagsAndAttributes & FILE_FLAG_WRITE_THROUGH) != 0};
   if (file == nullptr) {
     close(fd);

@@ -6,7 +6,8 @@
 #include "win32.h"
 
 HMODULE LoadLibraryA(LPCSTR fileName) {
-  if (fileName == nullptr) return nullptr;
+  // An empty name would open the running program itself; Windows loads nothing.
+  if (fileName == nullptr || fileName[0] == '\0') return nullptr;
   return static_cast<HMODULE>(dlopen(fileName, RTLD_NOW | RTLD_LOCAL));
 }
 

@@ -9,3 +9,15 @@ void BindStandInHost(host::Document& document) {
   ASSERT_EQ(BindHostApi(g_plugin.host, TAMSINK_HOST_MODULE), 1);
   g_plugin.document = host::Handle(document);
 }
+
+void AddFace(host::Object& object, std::initializer_list<Vec3> corners,
+             std::initializer_list<Vec2> uvs) {
+  host::Face face;
+  for (const Vec3& corner : corners) {
+    face.points.push_back(static_cast<int>(object.vertices.size()));
+    object.vertices.push_back(corner);
+  }
+  face.uvs.assign(uvs.begin(), uvs.end());
+  face.uvs.resize(face.points.size(), Vec2{0.0f, 0.0f});
+  object.faces.push_back(face);
+}

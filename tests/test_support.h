@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "math/vecmath.h"
 
 namespace host {
 struct Document;
+struct Object;
 }
 
 // Binds g_plugin.host to the stand-in host module and makes `document` the
@@ -27,3 +29,8 @@ inline float FloatFromBits(uint32_t bits) {
   std::memcpy(&value, &bits, sizeof value);
   return value;
 }
+
+// Appends a face with one new vertex per corner (in the given corner order)
+// to a stand-in host object. UVs are (0, 0) unless given.
+void AddFace(host::Object& object, std::initializer_list<Vec3> corners,
+             std::initializer_list<Vec2> uvs = {});

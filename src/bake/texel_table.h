@@ -2,7 +2,16 @@
 // covers it in UV space and the interpolated normal and position there.
 // Row-major: texel (column c, row r) is entry r * size + c; the column comes
 // from u and the row from v, v not flipped, so row 0 holds v in [0, 1/size).
+// UVs are not wrapped: samples outside [0, 1) clamp onto the border texels.
 // The table does not store its size; its owner keeps it.
+//
+// The table is filled by walking every valid face as a quad (a triangle as
+// 0-1-2-0) between two rails, 0->1 and 3->2, with cross lines between them;
+// both walks take 1 + trunc(2 x size x length) intervals, and running values
+// advance by repeated float addition. The first sample to reach a texel wins.
+//
+// Failure: a face with a non-finite UV, or one too large to walk (see
+// kMaxWalkIntervals), claims nothing; the rest of the table is built as usual.
 #pragma once
 
 #include <cstdint>
@@ -15,15 +24,21 @@ struct TexelEntry {
   Vec3 position;  // bilinear blend of corner positions
 };
 
-// Faces whose walk would need more than this many intervals along a rail or
-// across are skipped whole. It admits every face whose UV corners lie within
-// a 16 x 16 square of texture widths at every size up to 8192, which are
-// walked exactly, and keeps a face with wild UVs from running for hours.
+// Faces for which 2 x size x (largest UV distance between two of the walked
+// corners) exceeds this are skipped whole. That distance bounds every rail
+// and cross length, so this caps the work of one face. It admits every face
+// whose UV corners lie within a 16 x 16 square at every size up to 8192,
+// which are walked exactly, and keeps a face with wild UVs from running for
+// hours.
 constexpr double kMaxWalkIntervals = 2.0 * 8192.0 * 16.0 * 1.4142135623730951 + 2.0;
 
+// The largest table BuildTexelTable will try to allocate (8 GiB, a size of
+// about 17,500).
+constexpr uint64_t kMaxTexelTableBytes = uint64_t(8) << 30;
+
 // Builds a new size x size table from the face records of the plug-in state.
-// Returns null when size is below 1, when the table would not fit in memory
-// or cannot be allocated. The caller owns the table and frees it with
-// FreeTexelTable.
+// Returns null when size is below 1, when the table would exceed
+// kMaxTexelTableBytes, or when it cannot be allocated. The caller owns the
+// table and frees it with FreeTexelTable (null is accepted).
 TexelEntry* BuildTexelTable(int32_t size);
 void FreeTexelTable(TexelEntry* table);

@@ -1,0 +1,156 @@
+#include "bake/bake_pass.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+
+#include "mesh/occluders.h"
+#include "shell/plugin_state.h"
+
+namespace {
+
+// The single-precision number nearest 1/90 (0x3C360B61): spread angle to the
+// width of the tilt range in radians.
+constexpr float kSpreadToRadians = 0.011111111f;
+
+// A channel value computed in floating point, truncated toward zero into its
+// byte. Over-long normals give values beyond 0..255, which are clamped; a
+// value that is not a number gives 0.
+uint32_t ChannelByte(double value) {
+  if (!(value >= 0.0)) return 0;
+  if (value >= 255.0) return 255;
+  return static_cast<uint32_t>(value);
+}
+
+uint32_t Grey(uint32_t v) { return 0xFF000000u + v * 0x010101u; }
+
+uint32_t NormalColour(const Vec3& n) {
+  const uint32_t r = ChannelByte(n.x * 127.0 + 128.0);
+  const uint32_t g = ChannelByte(n.y * 127.0 + 128.0);
+  const uint32_t b = ChannelByte(n.z * 127.0 + 128.0);
+  return 0xFF000000u + r * 0x10000u + g * 0x100u + b;
+}
+
+// Shade's d stays double.
+double LightDot(const Vec3& light, const Vec3& n) {
+  return double(light.x) * n.x + double(light.y) * n.y + double(light.z) * n.z;
+}
+
+uint32_t ShadeColour(const Vec3& n, const BakeContext& context) {
+  const double d = LightDot(context.light, n);
+  if (context.settings.shadeBackFaces) return Grey(ChannelByte(d * 127.0 + 128.0));
+  if (!(d >= 0.0)) return Grey(0);
+  return Grey(ChannelByte(d * 255.0));
+}
+
+uint32_t ShadowColour(const TexelEntry& texel, const BakeContext& context) {
+  const double d = LightDot(context.light, texel.normal);
+  if (d < 0.0) return kBlack;
+  Vec3 origin;
+  AddVec3(origin, texel.position, texel.normal);
+  return NearestHitDistance(origin, context.light) != 0.0f ? kBlack : kWhite;
+}
+
+// A unit vector in the direction of v, or (0, 0, 0); the length stays double.
+Vec3 Normalized(const Vec3& v) {
+  const double length = std::sqrt(SquaredLength(v));
+  if (!(length > 0.0)) return Vec3{0.0f, 0.0f, 0.0f};
+  return Vec3{RoundToFloat(v.x / length), RoundToFloat(v.y / length), RoundToFloat(v.z / length)};
+}
+
+uint32_t AmbientOcclusionColour(const TexelEntry& texel, const BakeContext& context,
+                                RandomSource& random) {
+  const Vec3& n = texel.normal;
+  const Vec3& p = texel.position;
+  const int32_t samples = context.settings.aoSampleCount;
+  const float distance = context.settings.aoSearchDistance;
+
+  // The sum is a 32-bit value.
+  float sum = 0.0f;
+  const float first = NearestHitDistance(p, n);
+  if (first != 0.0f && first < distance) sum = RoundToFloat(double(distance) - first);
+
+  Vec3 origin;
+  AddVec3(origin, p, n);
+  const Vec3 tiltAxis{-n.y, n.x, 0.0f};
+  const float k = RoundToFloat(double(context.settings.aoSpreadAngle) * kSpreadToRadians);
+  for (int32_t i = 1; i < samples; ++i) {
+    // The angles are float parameters of the rotation.
+    const float tilt = RoundToFloat((RandomDraw(random) / 32768.0 - 0.5) * k);
+    RandomDraw(random);  // drawn and discarded
+    const float turn = RoundToFloat(RandomDraw(random) / 16384.0);
+    Matrix4 m;
+    Vec3 v;
+    AxisRotationMatrix(m, tiltAxis, tilt);
+    TransformPoint(v, n, m);
+    AxisRotationMatrix(m, n, turn);
+    TransformPoint(v, v, m);
+    const float h = NearestHitDistance(origin, Normalized(v));
+    if (h != 0.0f && h < distance) sum = RoundToFloat(double(sum) + (double(distance) - h));
+  }
+  // The quotient stays double, divided by S first and then by D; with S or D
+  // zero it is not finite and the texel is black.
+  const double occlusion = double(sum) / samples / distance;
+  if (!std::isfinite(occlusion)) return Grey(0);
+  return Grey(ChannelByte(255.0 - occlusion * 255.0));
+}
+
+}  // namespace
+
+Vec3 LightDirection(const Vec3& lightPosition) { return Normalized(lightPosition); }
+
+uint32_t BakeTexel(const TexelEntry& texel, const BakeContext& context, RandomSource& random) {
+  switch (context.settings.mode) {
+    case kBakeNormal:
+      return NormalColour(texel.normal);
+    case kBakeShade:
+      return ShadeColour(texel.normal, context);
+    case kBakeShadow:
+      return ShadowColour(texel, context);
+    case kBakeAO:
+      return AmbientOcclusionColour(texel, context, random);
+  }
+  // The mode is a tab index; no other value is ever selected.
+  return kBackgroundColour;
+}
+
+void FormatElapsed(uint32_t elapsedMs, char* text) {
+  const uint32_t seconds = elapsedMs / 1000u;
+  std::snprintf(text, 16, "%02d:%02d", static_cast<int>(seconds / 60u), static_cast<int>(seconds % 60u));
+}
+
+void RunBakePass(HWND dialogWindow) {
+  PixelImage& image = g_plugin.pixelImage;
+  const int32_t size = g_plugin.settings.textureSize > 0 ? g_plugin.settings.textureSize : 0;
+
+  image.Release();
+  image.Create(size, size);
+  image.Fill(kBackgroundColour);
+
+  BuildOccluderSet();
+
+  BakeContext context;
+  context.settings = g_plugin.settings;
+  context.light = LightDirection(g_plugin.settings.lightPosition);
+
+  // Only a table built for this size may be read.
+  const TexelEntry* table =
+      g_plugin.texelTableSize == size ? g_plugin.texelTable : nullptr;
+
+  for (int32_t row = 0; row < size; ++row) {
+    if (table != nullptr) {
+      const TexelEntry* entries = table + static_cast<size_t>(row) * static_cast<size_t>(size);
+      for (int32_t column = 0; column < size; ++column) {
+        const TexelEntry& texel = entries[column];
+        if (texel.face == -1) continue;
+        image.SetPixel(column, row, BakeTexel(texel, context, g_randomSource));
+      }
+    }
+    SendMessageA(g_plugin.progressBar, PBM_STEPIT, 1, 0);
+    char label[16];
+    FormatElapsed(GetTickCount() - g_plugin.bakeStartTick, label);
+    SetDlgItemTextA(dialogWindow, kElapsedLabelId, label);
+  }
+
+  if (g_plugin.settings.applyFilter) image.BoxFilter(1);
+}
