@@ -8,8 +8,11 @@
 
 namespace {
 
-// Interval counts are converted to int only below this; the face bound keeps
-// every real walk far beneath it.
+// Interval counts are converted to int only below this. Real walks stay far
+// beneath it: the face bound caps the rails, and a running rail point moves
+// at most twice its increment per step (float rounding), so it cannot stray
+// further than about one rail length beyond the face, which keeps every
+// cross length within a few face diameters.
 constexpr double kMaxConvertibleIntervals = 2147483646.0;
 
 double UVDistance(const Vec2& a, const Vec2& b) {

@@ -1,1 +1,0 @@
-// Nothing: the Windows build takes every call from the system.
