@@ -16,7 +16,8 @@
 //   * |x| < 2^20: Cody-Waite. pi/2 is split into three parts of at most 33
 //     significant bits and a fourth full double; k < 2^20, so k times each of
 //     the first three parts is exact and every subtraction is exact or has its
-//     rounding error captured by TwoSum. Absolute error of r below 2^-125.
+//     rounding error captured by TwoSum. The error of r is below
+//     2^-105 |r| + 2^-125; over floats up to 1e5, |r| >= 2^-27.8.
 //   * |x| >= 2^20: Payne-Hanek in integers. x = m * 2^q with m a 53-bit
 //     integer; m is multiplied by a 224-bit window of the bits of 2/pi, in
 //     32-bit limbs, which gives x*(2/pi) modulo 4 with at least 191 fraction
@@ -295,8 +296,8 @@ ReducedAngle Reduce(uint64_t abits) {
 // ---- kernels on |r| <= 0.8 ----
 //
 // Taylor series truncated after r^19 (sin) and r^18 (cos): the first omitted
-// term is below 2^-70 of the result. The leading terms are double-double;
-// the higher terms are at most 0.4% (sin) and 0.04% (cos) of the result, so
+// term is below 2^-66 of the result. The leading terms are double-double;
+// the higher terms are at most 0.4% (sin) and 0.06% (cos) of the result, so
 // their rounding errors stay near 0.01 ulp.
 
 double SinKernel(double r, double r_lo) {
