@@ -34,7 +34,8 @@ void AddSphere(host::Object& object, int rings, int segments) {
   for (int r = 0; r < rings; ++r)
     for (int s = 0; s < segments; ++s) {
       host::Face face;
-      face.points = {index(r, s), index(r, s + 1), index(r + 1, s + 1), index(r + 1, s)};
+      for (const int k : {index(r, s), index(r, s + 1), index(r + 1, s + 1), index(r + 1, s)})
+        face.points.push_back(k);
       for (int k : {0, 1, 2, 3}) {
         const int rr = r + (k >= 2), ss = s + (k == 1 || k == 2);
         face.uvs.push_back(Vec2{float(ss) / segments, float(rr) / rings});
@@ -52,7 +53,7 @@ struct Scene {
     host::Object& ground = host::AddObject(document, "ground");
     ground.vertices = {{-500, 0, -500}, {500, 0, -500}, {500, 0, 500}, {-500, 0, 500}};
     host::Face quad;
-    quad.points = {0, 3, 2, 1};  // facing up
+    for (const int k : {0, 3, 2, 1}) quad.points.push_back(k);  // facing up
     ground.faces.push_back(std::move(quad));
     BindHostApi(g_plugin.host, TAMSINK_HOST_MODULE_PATH);
     g_plugin.document = host::Handle(document);

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Builds Tamsink from scratch and runs every test. Fails on the first error.
+# Builds Tamsink from scratch and runs every test: the Release build, then the
+# whole native suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-cmake --preset release
-cmake --build --preset release
-ctest --preset release
+for preset in release asan; do
+  echo "== $preset" >&2
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done
