@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <cstdio>
 
+#include <vector>
+
+#include "bake/parallel_rows.h"
 #include "mesh/occluders.h"
 #include "shell/plugin_state.h"
 
@@ -119,6 +122,16 @@ void FormatElapsed(uint32_t elapsedMs, char* text) {
   std::snprintf(text, 16, "%02d:%02d", static_cast<int>(seconds / 60u), static_cast<int>(seconds % 60u));
 }
 
+namespace {
+
+// Random draws one covered texel makes in AO: three per further ray.
+uint64_t DrawsPerTexel(const BakeSettings& settings) {
+  if (settings.mode != kBakeAO || settings.aoSampleCount <= 1) return 0;
+  return 3u * static_cast<uint64_t>(settings.aoSampleCount - 1);
+}
+
+}  // namespace
+
 void RunBakePass(HWND dialogWindow) {
   PixelImage& image = g_plugin.pixelImage;
   const int32_t size = g_plugin.settings.textureSize > 0 ? g_plugin.settings.textureSize : 0;
@@ -136,21 +149,45 @@ void RunBakePass(HWND dialogWindow) {
   // Only a table built for this size may be read.
   const TexelEntry* table =
       g_plugin.texelTableSize == size ? g_plugin.texelTable : nullptr;
+  const auto rowEntries = [table, size](int32_t row) {
+    return table + static_cast<size_t>(row) * static_cast<size_t>(size);
+  };
 
-  for (int32_t row = 0; row < size; ++row) {
-    if (table != nullptr) {
-      const TexelEntry* entries = table + static_cast<size_t>(row) * static_cast<size_t>(size);
-      for (int32_t column = 0; column < size; ++column) {
-        const TexelEntry& texel = entries[column];
-        if (texel.face == -1) continue;
-        image.SetPixel(column, row, BakeTexel(texel, context, g_randomSource));
-      }
+  // Rows may be baked in any order on any thread, yet every covered texel
+  // must see the random state a row-by-row pass would give it: each row
+  // starts from the source skipped ahead by the draws of the rows before it.
+  const uint64_t drawsPerTexel = table != nullptr ? DrawsPerTexel(context.settings) : 0;
+  std::vector<RandomSource> rowStart;
+  RandomSource afterPass = g_randomSource;
+  if (drawsPerTexel != 0) {
+    rowStart.resize(static_cast<size_t>(size));
+    for (int32_t row = 0; row < size; ++row) {
+      rowStart[static_cast<size_t>(row)] = afterPass;
+      uint64_t covered = 0;
+      const TexelEntry* entries = rowEntries(row);
+      for (int32_t column = 0; column < size; ++column) covered += entries[column].face != -1;
+      RandomSkip(afterPass, covered * drawsPerTexel);
     }
+  }
+
+  const auto bakeRow = [&](int row) {
+    if (table == nullptr) return;
+    RandomSource random = drawsPerTexel != 0 ? rowStart[static_cast<size_t>(row)] : g_randomSource;
+    const TexelEntry* entries = rowEntries(row);
+    for (int32_t column = 0; column < size; ++column) {
+      const TexelEntry& texel = entries[column];
+      if (texel.face == -1) continue;
+      image.SetPixel(column, row, BakeTexel(texel, context, random));
+    }
+  };
+  const auto showProgress = [&](int) {
     SendMessageA(g_plugin.progressBar, PBM_STEPIT, 1, 0);
     char label[16];
     FormatElapsed(GetTickCount() - g_plugin.bakeStartTick, label);
     SetDlgItemTextA(dialogWindow, kElapsedLabelId, label);
-  }
+  };
+  ForEachRowInOrder(size, BakeThreadCount(), bakeRow, showProgress);
+  g_randomSource = afterPass;
 
   if (g_plugin.settings.applyFilter) image.BoxFilter(1);
 }
