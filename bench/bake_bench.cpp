@@ -61,11 +61,18 @@ struct Scene {
     g_plugin.settings.textureSize = 256;
     g_plugin.texelTable = BuildTexelTable(256);
     g_plugin.texelTableSize = 256;
-    dialog = PlatformCreateWindow(nullptr, "#32770", 0, "", 0, RECT{},
-                                  [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
-    g_plugin.progressBar =
-        PlatformCreateWindow(dialog, "msctls_progress32", 1019, "", 0, RECT{}, nullptr);
-    PlatformCreateWindow(dialog, "STATIC", kElapsedLabelId, "", 0, RECT{}, nullptr);
+    PlatformWindowSpec spec;
+    spec.className = "#32770";
+    spec.dialogProc = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
+    dialog = PlatformCreateWindow(spec);
+    spec = PlatformWindowSpec{};
+    spec.parent = dialog;
+    spec.className = "msctls_progress32";
+    spec.id = 1019;
+    g_plugin.progressBar = PlatformCreateWindow(spec);
+    spec.className = "STATIC";
+    spec.id = kElapsedLabelId;
+    PlatformCreateWindow(spec);
     BuildOccluderSet();
   }
 };

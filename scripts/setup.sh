@@ -3,7 +3,7 @@
 # nothing when it is all there already.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libtinyobjloader-dev)
 
 missing=()
 for p in "${packages[@]}"; do

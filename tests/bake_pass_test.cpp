@@ -29,9 +29,9 @@ class BakePass : public ::testing::Test {
  protected:
   void SetUp() override {
     BindStandInHost(document_);
-    dialog_ = PlatformCreateWindow(nullptr, "#32770", 0, "", 0, RECT{}, &DialogProc);
-    progress_ = PlatformCreateWindow(dialog_, "msctls_progress32", 1019, "", 0, RECT{}, nullptr);
-    label_ = PlatformCreateWindow(dialog_, "STATIC", kElapsedLabelId, "00:00", 0, RECT{}, nullptr);
+    dialog_ = MakeTestWindow(nullptr, "#32770", 0, "");
+    progress_ = MakeTestWindow(dialog_, "msctls_progress32", 1019, "");
+    label_ = MakeTestWindow(dialog_, "STATIC", kElapsedLabelId, "00:00");
     g_plugin.progressBar = progress_;
     g_plugin.settings = BakeSettings{};
     g_plugin.settings.lightPosition = Vec3{0, 1, 0};
@@ -51,7 +51,6 @@ class BakePass : public ::testing::Test {
     g_plugin.occluderCount = 0;
     g_plugin.pixelImage.Release();
   }
-  static INT_PTR DialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
   // Bakes a size x size table given row by row.
   void Bake(int mode, std::vector<TexelEntry> table, int size) {

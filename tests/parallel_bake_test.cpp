@@ -82,10 +82,9 @@ class ParallelBake : public ::testing::Test {
     BindStandInHost(document_);
     GatherFaceRecords();
 
-    dialog_ = PlatformCreateWindow(nullptr, "#32770", 0, "", 0, RECT{},
-                                   [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; });
-    progress_ = PlatformCreateWindow(dialog_, "msctls_progress32", 1019, "", 0, RECT{}, nullptr);
-    PlatformCreateWindow(dialog_, "STATIC", kElapsedLabelId, "", 0, RECT{}, nullptr);
+    dialog_ = MakeTestWindow(nullptr, "#32770", 0, "");
+    progress_ = MakeTestWindow(dialog_, "msctls_progress32", 1019, "");
+    MakeTestWindow(dialog_, "STATIC", kElapsedLabelId, "");
     g_plugin.progressBar = progress_;
 
     g_plugin.settings = BakeSettings{};

@@ -4,6 +4,7 @@
 
 #include "document.h"
 #include "shell/plugin_state.h"
+#include "window_internal.h"
 
 void BindStandInHost(host::Document& document) {
   ASSERT_EQ(BindHostApi(g_plugin.host, TAMSINK_HOST_MODULE), 1);
@@ -20,4 +21,19 @@ void AddFace(host::Object& object, std::initializer_list<Vec3> corners,
   face.uvs.assign(uvs.begin(), uvs.end());
   face.uvs.resize(face.points.size(), Vec2{0.0f, 0.0f});
   object.faces.push_back(face);
+}
+
+namespace {
+INT_PTR HandlesNothing(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+}  // namespace
+
+PlatformWindow* MakeTestWindow(PlatformWindow* parent, const char* className, int id,
+                               const char* text) {
+  PlatformWindowSpec spec;
+  spec.parent = parent;
+  spec.className = parent == nullptr ? "#32770" : className;
+  spec.id = id;
+  spec.text = text;
+  if (parent == nullptr) spec.dialogProc = &HandlesNothing;
+  return PlatformCreateWindow(spec);
 }

@@ -34,3 +34,10 @@ inline float FloatFromBits(uint32_t bits) {
 // to a stand-in host object. UVs are (0, 0) unless given.
 void AddFace(host::Object& object, std::initializer_list<Vec3> corners,
              std::initializer_list<Vec2> uvs = {});
+
+// A bare window of the stand-in platform for tests that need controls
+// without a dialog template: a dialog (class "#32770", a procedure that
+// handles nothing) when parent is null, else a control of `className`.
+struct PlatformWindow;
+PlatformWindow* MakeTestWindow(PlatformWindow* parent, const char* className, int id,
+                               const char* text);
