@@ -24,7 +24,13 @@
 #include "math/vecmath.h"
 #include "shell/host_api.h"
 
+#ifdef _WIN32
+// Named exports of the host module DLL; the baker and the tests call them
+// through its import library.
+#define TAMSINK_HOST_API __declspec(dllexport)
+#else
 #define TAMSINK_HOST_API __attribute__((visibility("default")))
+#endif
 
 // Handles of the host's own kinds that the plug-in never uses.
 typedef struct MQMaterialHandle* MQMaterial;

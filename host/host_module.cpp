@@ -34,8 +34,15 @@
 #define TAMSINK_HOST_PROBE_1 ~, 1
 #define TAMSINK_HOST_IS_OMITTED(name) \
   TAMSINK_HOST_SECOND(TAMSINK_HOST_CAT(TAMSINK_HOST_PROBE_, TAMSINK_HOST_OMIT_##name), 0, ~)
+#ifdef _WIN32
+// A DLL with explicit exports exports nothing else (no runtime symbol of the
+// static GCC runtime); the omitted one is simply not exported.
+#define TAMSINK_HOST_VISIBILITY_0 __declspec(dllexport)
+#define TAMSINK_HOST_VISIBILITY_1
+#else
 #define TAMSINK_HOST_VISIBILITY_0 __attribute__((visibility("default")))
 #define TAMSINK_HOST_VISIBILITY_1 __attribute__((visibility("hidden")))
+#endif
 
 // Opens the definition of one entry point: TAMSINK_HOST_ENTRY(int, Name)(...).
 #define TAMSINK_HOST_ENTRY(result, name) \

@@ -1,11 +1,4 @@
-// Hooks of the stand-in platform that tests and the stand-in host use to
-// observe or steer what the real system would do by itself.
+// Former name of platform_hooks.h, kept so existing includes still work.
 #pragma once
 
-#include "win32.h"
-
-#ifndef _WIN32
-// Replaces the clock behind GetTickCount; null restores the monotonic clock.
-typedef DWORD (*PlatformTickSource)();
-void PlatformSetTickSource(PlatformTickSource source);
-#endif
+#include "platform_hooks.h"

@@ -2,7 +2,7 @@
 #include <time.h>
 
 #include "win32.h"
-#include "platform_test.h"
+#include "platform_hooks.h"
 
 namespace {
 PlatformTickSource g_tickSource = nullptr;

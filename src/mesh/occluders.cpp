@@ -1,7 +1,12 @@
 #include "mesh/occluders.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -39,8 +44,690 @@ Vec3 Cross(const Vec3& a, const Vec3& b) {
               RoundToFloat(double(a.x) * b.y - double(a.y) * b.x)};
 }
 
+// The same sum, in the same order, as DotProduct; inline so that the
+// hierarchy's inner loop does not pay a call per product.
+inline double Dot(const Vec3& a, const Vec3& b) {
+  return double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z;
+}
+
 // The hits the query accepts lie in [0, kFarthestHit).
 constexpr float kFarthestHit = 9999.9f;
+
+// The triangle test from V0 and the two edges e1 = V1 - V0, e2 = V2 - V0 as
+// the test itself rounds them. IntersectRayTriangle and the hierarchy (which
+// keeps the edges of every triangle) both run this one body, so they agree
+// bit for bit by construction.
+inline bool IntersectFromEdges(const Vec3& origin, const Vec3& direction, const Vec3& v0,
+                               const Vec3& e1, const Vec3& e2, float* t, float* u, float* v) {
+  const Vec3 p = Cross(direction, e2);
+  // det, u, v and t are 32-bit values; the reciprocal stays double.
+  const float det = RoundToFloat(Dot(e1, p));
+  if (!(double(det) > 0.001)) return false;
+  const Vec3 s = Sub(origin, v0);
+  const float uu = RoundToFloat(Dot(s, p));
+  if (uu < 0.0f || uu > det) return false;
+  const Vec3 q = Cross(s, e1);
+  const float vv = RoundToFloat(Dot(direction, q));
+  if (vv < 0.0f || double(uu) + double(vv) > double(det)) return false;
+  const double inv = 1.0 / double(det);
+  if (t != nullptr) *t = RoundToFloat(Dot(e2, q) * inv);
+  if (u != nullptr) *u = RoundToFloat(uu * inv);
+  if (v != nullptr) *v = RoundToFloat(vv * inv);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// The hierarchy.
+//
+// Which float the query returns. The scan keeps a hit when t >= 0 and
+// t < best, so it returns the smallest accepted t; only a zero can tie
+// with a different bit pattern (+0 and -0 compare equal), and then the scan
+// keeps the zero of the lowest array index. The hierarchy visits triangles
+// in any order and keeps (t, index) by the same rule: a smaller t wins, and
+// among zeros the lower index. So the answer is the scan's as long as no
+// triangle that could be accepted with t <= best is skipped.
+//
+// When a box may be skipped. Notation: u = 2^-24 (float rounding), u_d =
+// 2^-53 (double); |.| Euclidean; l the longest edge of a triangle; S_max an
+// upper bound of |O - V0|; n = e2 x e1 for the edges as the test rounds them,
+// so that the exact determinant of those edges is det^ = e1.(D x e2) = D.n.
+//
+// The test rounds e1 = V1 - V0, e2 = V2 - V0 and S = O - V0 to float: the
+// perturbed triangle T' = (V0, V0 + e1, V0 + e2) has corners within u l of
+// the true ones, and O' = V0 + S lies within u |O - V0| of O. For T', O' and
+// D the exact Moller-Trumbore identity holds:
+//     O' + t^ D = a V0 + b (V0 + e1) + c (V0 + e2),
+//     b = u^/det^, c = v^/det^, a = 1 - b - c, t^ = (e2.Q^)/det^,
+// with u^, v^, Q^ the exact values of the test's formulas. Each computed
+// value differs from its exact one by the rounding of its products' sum and
+// of its inputs; P = D x e2 is rounded per component, so |P - P^| <=
+// (u + 2u_d)|P^| <= (u + 2u_d)|D||e2|, and likewise Q. By Cauchy-Schwarz,
+// with |u_f| <= det_f and |v_f| <= det_f on acceptance,
+//     |u_f - u^|     <= k |S||D||e2|  + k det_f,
+//     |v_f - v^|     <= k |D||S||e1|  + k det_f,
+//     |det_f - det^| <= k |e1||D||e2| + k det_f   (so <= B + k det_f),
+//     |w_d - e2.Q^|  <= k |e2||S||e1|,
+// where k = u (1 + 2^-20) covers every (1 + u)(1 + few u_d) factor,
+// B = k |D| l^2, and subnormal results add absolute terms far below 1e-29.
+//
+// Determinant. det_f <= (det^ + B)/(1 - k): a box whose largest D.n plus B
+// is at most 0.001 (1 - k) holds no triangle that passes the threshold
+// (this culls back faces). Otherwise every accepted triangle has
+// det_f >= d = max(0.001, (min D.n - B)/(1 + k)), and det^ >= d (1 - k) - B.
+//
+// Lateral reach. Acceptance (0 <= u_f <= det_f, v_f >= 0, u_f + v_f <=
+// det_f) bounds the sum of the negative weights among a, b, c (at most two
+// are negative, and the three errors above enter the sum at most once each):
+//     neg <= (k|D| l (2 S_max + l) + 3k det_f) / (det_f (1 - k) - B),
+// which falls as det_f grows, so its value at det_f = d bounds it. The point
+// Y = O' + t^ D is the affine combination of T' with those weights; moving
+// the negative weights onto the positive ones moves it by at most
+// neg diam(T') <= neg l (1 + 2u) onto a point of T'. Adding the distance of
+// T' from the true triangle and of O' from O, the point O + t^ D lies within
+//     r = neg l (1 + 2k) + k (S_max + l)
+// of the triangle, hence in its corner box grown by r.
+//
+// Parameter. t_f = round(w_d * (1/det_f)) against t^:
+//     |t_f - t^| <= A0 + A1 |t^|,  A0 = k l^2 S_max (1 + k) / d,
+//     A1 = (B/d + k)(1 + k) + k,
+// so with t_f in [0, best] and A1 < 1/2, t^ lies in [-E, best + E] for
+//     E = 2 (A0 + A1 best).
+//
+// So a box grown by r that the ray O + s D does not meet for any s in
+// [-E, best + E] holds no triangle accepted with t_f <= best, and is skipped.
+// When the denominator is not positive, or A1 >= 1/2, rounding could let any
+// triangle of the box pass, and the box is entered. All bounds grow with l,
+// S_max and |D| and shrink with d, so an inner node uses the largest edge
+// and the widest box of n below it, and S_max of its own corner box:
+// S_max = sum over axes of max(|O_i - lo_i|, |O_i - hi_i|) >= |O - V0|.
+// The bound and the slab test are computed in double with margins
+// (relative 2^-50, 2^-40, 2^-30) that exceed their own rounding, so the
+// computed box interval always contains the exact one.
+//
+// Range of the proof: all values finite and no float overflow, which holds
+// when every coordinate and direction component is at most 2^40 in
+// magnitude. Triangles beyond that (or with a non-finite corner) are kept
+// in a plain list tested on every query; rays beyond it are answered by the
+// scan. A triangle whose three corners are equal has e1 = e2 = 0 and so
+// det = 0 for every in-range ray; it is left out.
+// ---------------------------------------------------------------------------
+
+// One triangle as the test sees it: V0 = corner c, e1 = b - c, e2 = a - c.
+struct PreparedTriangle {
+  Vec3 v0;
+  Vec3 e1;
+  Vec3 e2;
+};
+
+// One cache line. Inner nodes: the first child follows the node, `link` is
+// the index of the second. Leaves: kLeafBit | (count - 1) << kCountShift |
+// first triangle.
+struct alignas(64) BvhNode {
+  float lo[3];      // corner box
+  float hi[3];
+  float normal[6];  // box of n = e2 x e1 below: low x, y, z, then high x, y, z
+  float edge;       // at least the longest edge of any triangle below
+  uint32_t link;
+  uint32_t unused[2];
+};
+static_assert(sizeof(BvhNode) == 64, "one node per cache line");
+
+constexpr uint32_t kLeafBit = 0x80000000u;
+constexpr int kCountShift = 27;
+constexpr uint32_t kFirstMask = (1u << kCountShift) - 1;
+constexpr int32_t kLeafTarget = 8;  // larger leaves are always split (the count bits hold 16)
+
+// Coordinates and direction components covered by the rounding bounds.
+constexpr double kRangeLimit = 1099511627776.0;  // 2^40
+
+constexpr double kUnit = 5.9604644775390625e-08;           // 2^-24
+constexpr double kK = kUnit * (1.0 + 9.5367431640625e-07);  // u (1 + 2^-20)
+constexpr double kThreshold = 0.001;                        // the test's, as a double
+constexpr double kTinyAbsolute = 1e-29;                     // subnormal terms, generously
+constexpr double kMargin50 = 8.8817841970012523e-16;        // 2^-50
+constexpr double kMargin40 = 9.094947017729282e-13;         // 2^-40
+constexpr double kMargin30 = 9.3132257461547852e-10;        // 2^-30
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+// The cull bound 0.001 (1 - k), rounded down.
+constexpr double kCullLimit = kThreshold * (1.0 - 2.0 * kK);
+
+constexpr int kStackSize = 96;
+constexpr int kMedianDepth = 48;  // below this, splits halve: depth stays under 48 + 28
+
+}  // namespace
+
+struct OccluderBvh {
+  const OccluderTriangle* source;  // the array and count it was built from
+  int32_t sourceCount;
+  BvhNode* nodes;
+  int32_t nodeCount;
+  int32_t leafCount;
+  int32_t depth;
+  PreparedTriangle* boxed;  // leaf order
+  int32_t* boxedIndex;      // array index of each
+  int32_t boxedCount;
+  PreparedTriangle* plain;  // tested on every query
+  int32_t* plainIndex;
+  int32_t plainCount;
+  int32_t skippedCount;
+};
+
+namespace {
+
+std::atomic<int32_t> g_liveBvhs{0};
+std::atomic<int32_t> g_modeOverride{-1};
+std::atomic<bool> g_margins{true};
+
+OccluderQueryMode ModeFromEnvironment() {
+  const char* value = std::getenv("TAMSINK_LINEAR_SCAN");
+  return value != nullptr && std::strcmp(value, "1") == 0 ? OccluderQueryMode::kLinearScan
+                                                          : OccluderQueryMode::kHierarchy;
+}
+
+void FreeBvh(OccluderBvh* bvh) {
+  if (bvh == nullptr) return;
+  delete[] bvh->nodes;
+  delete[] bvh->boxed;
+  delete[] bvh->boxedIndex;
+  delete[] bvh->plain;
+  delete[] bvh->plainIndex;
+  delete bvh;
+  g_liveBvhs.fetch_sub(1, std::memory_order_relaxed);
+}
+
+bool InRange(float value) { return std::fabs(double(value)) <= kRangeLimit; }  // false for NaN
+
+bool TriangleInRange(const OccluderTriangle& t) {
+  for (const Vec3& c : t.corners)
+    if (!InRange(c.x) || !InRange(c.y) || !InRange(c.z)) return false;
+  return true;
+}
+
+bool SamePoint(const Vec3& a, const Vec3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+bool IsPointTriangle(const OccluderTriangle& t) {
+  return SamePoint(t.corners[0], t.corners[1]) && SamePoint(t.corners[1], t.corners[2]);
+}
+
+PreparedTriangle Prepare(const OccluderTriangle& t) {
+  const Vec3* c = t.corners;
+  // V0 = c, V1 = b, V2 = a: the triangle is hit from the side its normal faces.
+  return PreparedTriangle{c[2], Sub(c[1], c[2]), Sub(c[0], c[2])};
+}
+
+// The float at or above / below a double.
+float FloatAbove(double x) {
+  float f = static_cast<float>(x);
+  if (double(f) < x) f = std::nextafter(f, std::numeric_limits<float>::infinity());
+  return f;
+}
+float FloatBelow(double x) {
+  float f = static_cast<float>(x);
+  if (double(f) > x) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+  return f;
+}
+
+// An upper bound of |a - b|.
+double EdgeLengthAbove(const Vec3& a, const Vec3& b) {
+  const double dx = double(a.x) - b.x, dy = double(a.y) - b.y, dz = double(a.z) - b.z;
+  return std::sqrt(dx * dx + dy * dy + dz * dz) * (1.0 + kMargin40);
+}
+
+// ---------------------------------------------------------------------------
+// Building: binned surface-area heuristic over the triangles' corner boxes,
+// split at bin boundaries of the box centres. Boxes, normal boxes and edges
+// are gathered bottom-up.
+
+struct BuildRef {
+  float lo[3];
+  float hi[3];
+  float centre[3];
+  int32_t index;  // array index of the triangle
+};
+
+struct Box {
+  float lo[3];
+  float hi[3];
+};
+
+void EmptyBox(Box& b) {
+  for (int k = 0; k < 3; ++k) {
+    b.lo[k] = std::numeric_limits<float>::infinity();
+    b.hi[k] = -std::numeric_limits<float>::infinity();
+  }
+}
+
+void GrowBox(Box& b, const float* lo, const float* hi) {
+  for (int k = 0; k < 3; ++k) {
+    b.lo[k] = std::min(b.lo[k], lo[k]);
+    b.hi[k] = std::max(b.hi[k], hi[k]);
+  }
+}
+
+double HalfArea(const Box& b) {
+  const double dx = double(b.hi[0]) - b.lo[0], dy = double(b.hi[1]) - b.lo[1],
+               dz = double(b.hi[2]) - b.lo[2];
+  if (!(dx >= 0.0)) return 0.0;  // empty
+  return dx * dy + dy * dz + dz * dx;
+}
+
+constexpr int kBins = 16;
+// Costs of entering a node (two box tests) and of one triangle test.
+constexpr double kNodeCost = 2.0;
+constexpr double kTriangleCost = 1.0;
+
+struct Builder {
+  BuildRef* refs;
+  const OccluderTriangle* source;
+  BvhNode* nodes;
+  int32_t nodeCount;
+  PreparedTriangle* boxed;
+  int32_t* boxedIndex;
+  int32_t boxedNext;
+  int32_t leafCount;
+  int32_t depth;
+
+  void MakeLeaf(BvhNode& node, int32_t begin, int32_t end) {
+    const int32_t first = boxedNext;
+    Box box;
+    EmptyBox(box);
+    double edge = 0.0;
+    for (int k = 0; k < 3; ++k) {
+      node.normal[k] = std::numeric_limits<float>::infinity();
+      node.normal[3 + k] = -std::numeric_limits<float>::infinity();
+    }
+    for (int32_t i = begin; i < end; ++i) {
+      const OccluderTriangle& t = source[refs[i].index];
+      const PreparedTriangle p = Prepare(t);
+      GrowBox(box, refs[i].lo, refs[i].hi);
+      edge = std::max({edge, EdgeLengthAbove(t.corners[0], t.corners[1]),
+                       EdgeLengthAbove(t.corners[1], t.corners[2]),
+                       EdgeLengthAbove(t.corners[2], t.corners[0])});
+      // n = e2 x e1: float products are exact in double, each difference is
+      // rounded once; the stored box is widened past that rounding.
+      const double n[3] = {double(p.e2.y) * p.e1.z - double(p.e2.z) * p.e1.y,
+                           double(p.e2.z) * p.e1.x - double(p.e2.x) * p.e1.z,
+                           double(p.e2.x) * p.e1.y - double(p.e2.y) * p.e1.x};
+      for (int k = 0; k < 3; ++k) {
+        const double slack = std::fabs(n[k]) * kMargin50;
+        node.normal[k] = std::min(node.normal[k], FloatBelow(n[k] - slack));
+        node.normal[3 + k] = std::max(node.normal[3 + k], FloatAbove(n[k] + slack));
+      }
+      boxed[boxedNext] = p;
+      boxedIndex[boxedNext] = refs[i].index;
+      ++boxedNext;
+    }
+    for (int k = 0; k < 3; ++k) {
+      node.lo[k] = box.lo[k];
+      node.hi[k] = box.hi[k];
+    }
+    node.edge = FloatAbove(edge);
+    node.link = kLeafBit | uint32_t(end - begin - 1) << kCountShift | uint32_t(first);
+    ++leafCount;
+  }
+
+  // Splits [begin, end) at its median along the axis of widest centre spread.
+  int32_t MedianSplit(int32_t begin, int32_t end, const Box& centres) {
+    int axis = 0;
+    for (int k = 1; k < 3; ++k)
+      if (double(centres.hi[k]) - centres.lo[k] > double(centres.hi[axis]) - centres.lo[axis])
+        axis = k;
+    const int32_t mid = begin + (end - begin) / 2;
+    std::nth_element(refs + begin, refs + mid, refs + end,
+                     [axis](const BuildRef& a, const BuildRef& b) {
+                       return a.centre[axis] < b.centre[axis];
+                     });
+    return mid;
+  }
+
+  // The SAH split of [begin, end) (partitioned, with the centre bounds of
+  // both sides), or -1 when a leaf is cheaper or no bin boundary separates
+  // the centres.
+  int32_t SahSplit(int32_t begin, int32_t end, const Box& centres, Box& leftCentres,
+                   Box& rightCentres) {
+    const int32_t n = end - begin;
+    double scale[3];
+    bool usable[3];
+    bool any = false;
+    for (int axis = 0; axis < 3; ++axis) {
+      const double extent = double(centres.hi[axis]) - centres.lo[axis];
+      usable[axis] = extent > 0.0;
+      any = any || usable[axis];
+      scale[axis] = usable[axis] ? kBins / extent * (1.0 - 1e-9) : 0.0;
+    }
+    if (!any) return -1;
+    int32_t counts[3][kBins] = {};
+    Box boxes[3][kBins];
+    for (auto& axisBoxes : boxes)
+      for (Box& b : axisBoxes) EmptyBox(b);
+    for (int32_t i = begin; i < end; ++i) {
+      const BuildRef& r = refs[i];
+      for (int axis = 0; axis < 3; ++axis) {
+        int bin = static_cast<int>((double(r.centre[axis]) - centres.lo[axis]) * scale[axis]);
+        bin = std::min(std::max(bin, 0), kBins - 1);
+        ++counts[axis][bin];
+        GrowBox(boxes[axis][bin], r.lo, r.hi);
+      }
+    }
+    double bestCost = std::numeric_limits<double>::infinity();
+    double parentArea = 0.0;
+    int bestAxis = -1, bestBin = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+      if (!usable[axis]) continue;
+      double rightArea[kBins];
+      int32_t rightCount[kBins];
+      Box acc;
+      EmptyBox(acc);
+      int32_t count = 0;
+      for (int b = kBins - 1; b > 0; --b) {
+        GrowBox(acc, boxes[axis][b].lo, boxes[axis][b].hi);
+        count += counts[axis][b];
+        rightArea[b] = HalfArea(acc);
+        rightCount[b] = count;
+      }
+      EmptyBox(acc);
+      count = 0;
+      for (int b = 1; b < kBins; ++b) {
+        GrowBox(acc, boxes[axis][b - 1].lo, boxes[axis][b - 1].hi);
+        count += counts[axis][b - 1];
+        if (count == 0 || rightCount[b] == 0) continue;
+        const double cost = HalfArea(acc) * count + rightArea[b] * rightCount[b];
+        if (cost < bestCost) {
+          bestCost = cost;
+          bestAxis = axis;
+          bestBin = b;
+        }
+      }
+      GrowBox(acc, boxes[axis][kBins - 1].lo, boxes[axis][kBins - 1].hi);
+      parentArea = HalfArea(acc);
+    }
+    if (bestAxis < 0) return -1;
+    const double splitCost =
+        kNodeCost + (parentArea > 0.0 ? bestCost / parentArea : double(n)) * kTriangleCost;
+    if (n <= kLeafTarget && splitCost >= n * kTriangleCost) return -1;
+
+    const double origin = centres.lo[bestAxis], axisScale = scale[bestAxis];
+    auto goesLeft = [&](const BuildRef& r) {
+      int bin = static_cast<int>((double(r.centre[bestAxis]) - origin) * axisScale);
+      bin = std::min(std::max(bin, 0), kBins - 1);
+      return bin < bestBin;
+    };
+    EmptyBox(leftCentres);
+    EmptyBox(rightCentres);
+    int32_t i = begin, j = end;
+    while (i < j) {
+      if (goesLeft(refs[i])) {
+        GrowBox(leftCentres, refs[i].centre, refs[i].centre);
+        ++i;
+      } else {
+        --j;
+        std::swap(refs[i], refs[j]);
+        GrowBox(rightCentres, refs[j].centre, refs[j].centre);
+      }
+    }
+    return i;
+  }
+
+  static Box CentreBounds(const BuildRef* refs, int32_t begin, int32_t end) {
+    Box b;
+    EmptyBox(b);
+    for (int32_t i = begin; i < end; ++i) GrowBox(b, refs[i].centre, refs[i].centre);
+    return b;
+  }
+
+  // Builds the subtree of [begin, end) at nodes[nodeCount...].
+  void Build(int32_t begin, int32_t end, const Box& centres, int32_t level) {
+    const int32_t index = nodeCount++;
+    depth = std::max(depth, level);
+    const int32_t n = end - begin;
+    int32_t mid = -1;
+    Box leftCentres, rightCentres;
+    if (n > 1) {
+      if (level < kMedianDepth) mid = SahSplit(begin, end, centres, leftCentres, rightCentres);
+      if (mid < 0 && n > kLeafTarget) {
+        mid = MedianSplit(begin, end, centres);
+        leftCentres = CentreBounds(refs, begin, mid);
+        rightCentres = CentreBounds(refs, mid, end);
+      }
+    }
+    if (mid < 0) {
+      MakeLeaf(nodes[index], begin, end);
+      return;
+    }
+    Build(begin, mid, leftCentres, level + 1);
+    const int32_t second = nodeCount;
+    Build(mid, end, rightCentres, level + 1);
+    BvhNode& node = nodes[index];
+    const BvhNode& a = nodes[index + 1];
+    const BvhNode& b = nodes[second];
+    for (int k = 0; k < 3; ++k) {
+      node.lo[k] = std::min(a.lo[k], b.lo[k]);
+      node.hi[k] = std::max(a.hi[k], b.hi[k]);
+      node.normal[k] = std::min(a.normal[k], b.normal[k]);
+      node.normal[3 + k] = std::max(a.normal[3 + k], b.normal[3 + k]);
+    }
+    node.edge = std::max(a.edge, b.edge);
+    node.link = uint32_t(second);
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Querying.
+
+struct RayFrame {
+  double origin[3];
+  double direction[3];
+  double inverse[3];     // 1 / D_i, unused where parallel
+  double absInverse[3];
+  bool parallel[3];      // D_i is zero
+  int lowNormal[3];      // which of a node's normal bounds gives the least D.n
+  int highNormal[3];
+  double kd;             // k |D|, rounded up
+  bool margins;
+};
+
+struct BoxVerdict {
+  bool keep;
+  double entry;     // lower bound of the parameter where the ray enters
+  double slackA;    // 2 A0 and 2 A1 of the parameter bound, for the re-check
+  double slackB;
+  bool anyParameter;  // the parameter bound is void: never skip on distance
+};
+
+inline BoxVerdict TestBox(const BvhNode& node, const RayFrame& ray, double best) {
+  BoxVerdict verdict{false, 0.0, 0.0, 0.0, false};
+  double r = 0.0, low = 0.0, high = best;
+  if (ray.margins) {
+    const double l = node.edge;
+    const double b = ray.kd * l * l * (1.0 + kMargin40);
+    // The range of D.n over the node, widened past the rounding of the sums.
+    double dLow = 0.0, dHigh = 0.0, dAbs = 0.0;
+    for (int k = 0; k < 3; ++k) {
+      const double lowTerm = ray.direction[k] * node.normal[ray.lowNormal[k]];
+      const double highTerm = ray.direction[k] * node.normal[ray.highNormal[k]];
+      dLow += lowTerm;
+      dHigh += highTerm;
+      dAbs += std::fabs(lowTerm) + std::fabs(highTerm);
+    }
+    dLow -= dAbs * kMargin50;
+    dHigh += dAbs * kMargin50;
+    if (dHigh + b <= kCullLimit) return verdict;  // no determinant passes
+    double d = kThreshold;
+    const double fromNormals = (dLow - b) * (1.0 - kK) * (1.0 - kMargin50);
+    if (fromNormals > d) d = fromNormals;
+
+    double s = 0.0;
+    for (int k = 0; k < 3; ++k)
+      s += std::max(std::fabs(ray.origin[k] - node.lo[k]), std::fabs(ray.origin[k] - node.hi[k]));
+    s *= 1.0 + kMargin40;
+    const double denominator = (d * (1.0 - kK) - b) * (1.0 - kMargin50);
+    double a1 = 0.5;
+    if (denominator > 0.0) {
+      const double neg = (ray.kd * l * (2.0 * s + l) + 3.0 * kK * d + kTinyAbsolute) / denominator;
+      r = (neg * l * (1.0 + 2.0 * kK) + kK * (s + l)) * (1.0 + kMargin30);
+      a1 = (b / d + kK) * (1.0 + kK) + kK;
+    } else {
+      r = kInfinity;
+    }
+    if (a1 < 0.5) {
+      const double a0 = kK * l * l * s / d * (1.0 + kK) + 1e-40;
+      verdict.slackA = 2.0 * a0 * (1.0 + kMargin40);
+      verdict.slackB = 2.0 * a1 * (1.0 + kMargin40);
+      const double e = verdict.slackA + verdict.slackB * best;
+      low = -e;
+      high = (best + e) * (1.0 + kMargin50);
+    } else {
+      verdict.anyParameter = true;
+      low = -kInfinity;
+      high = kInfinity;
+    }
+  }
+  double enter = -kInfinity, exit = kInfinity;
+  for (int k = 0; k < 3; ++k) {
+    const double dlo = double(node.lo[k]) - ray.origin[k];
+    const double dhi = double(node.hi[k]) - ray.origin[k];
+    if (ray.parallel[k]) {
+      if (!(dlo <= r && -dhi <= r)) return verdict;
+      continue;
+    }
+    const double t1 = dlo * ray.inverse[k], t2 = dhi * ray.inverse[k];
+    double nearT = std::min(t1, t2), farT = std::max(t1, t2);
+    if (ray.margins) {
+      const double pad = r * ray.absInverse[k] * (1.0 + kMargin50);
+      nearT = nearT - std::fabs(nearT) * kMargin50 - pad;
+      farT = farT + std::fabs(farT) * kMargin50 + pad;
+    }
+    enter = std::max(enter, nearT);
+    exit = std::min(exit, farT);
+  }
+  verdict.keep = enter <= exit && enter <= high && exit >= low;
+  verdict.entry = enter;
+  return verdict;
+}
+
+// The least `best` for which a box tested with this verdict must still be
+// entered, rounded down: entering is needed while entry <= best + 2 A0 +
+// 2 A1 best.
+inline double ReentryThreshold(const BoxVerdict& v, const RayFrame& ray) {
+  if (!ray.margins) return v.entry;
+  if (v.anyParameter) return -kInfinity;
+  const double numerator = v.entry - v.slackA;
+  if (!(numerator > 0.0)) return numerator;
+  return numerator / (1.0 + v.slackB) * (1.0 - kMargin50);
+}
+
+// The answer being gathered: the smallest accepted t, and among zeros the
+// one of the lowest array index (the one the scan keeps).
+struct Nearest {
+  float best = kFarthestHit;
+  bool found = false;
+  int32_t zeroIndex = std::numeric_limits<int32_t>::max();
+
+  void Consider(const Vec3& origin, const Vec3& direction, const PreparedTriangle& tri,
+                const int32_t* indices, int32_t at) {
+    float t;
+    if (!IntersectFromEdges(origin, direction, tri.v0, tri.e1, tri.e2, &t, nullptr, nullptr) ||
+        !(t >= 0.0f))
+      return;
+    if (t < best) {
+      best = t;
+      found = true;
+      if (t == 0.0f) zeroIndex = indices[at];
+    } else if (t == 0.0f && best == 0.0f && indices[at] < zeroIndex) {
+      best = t;
+      zeroIndex = indices[at];
+    }
+  }
+  float Result() const { return found ? best : 0.0f; }
+};
+
+bool RayInRange(const Vec3& o, const Vec3& d) {
+  return InRange(o.x) && InRange(o.y) && InRange(o.z) && InRange(d.x) && InRange(d.y) &&
+         InRange(d.z);
+}
+
+float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& direction) {
+  // A zero direction makes P zero (or NaN against a non-finite edge), so no
+  // determinant passes: nothing is hit.
+  if (direction.x == 0.0f && direction.y == 0.0f && direction.z == 0.0f) return 0.0f;
+  Nearest nearest;
+  for (int32_t i = 0; i < bvh.plainCount; ++i)
+    nearest.Consider(origin, direction, bvh.plain[i], bvh.plainIndex, i);
+  if (bvh.nodeCount == 0) return nearest.Result();
+
+  RayFrame ray;
+  const float o[3] = {origin.x, origin.y, origin.z};
+  const float d[3] = {direction.x, direction.y, direction.z};
+  double squared = 0.0;
+  for (int k = 0; k < 3; ++k) {
+    ray.origin[k] = o[k];
+    ray.direction[k] = d[k];
+    ray.parallel[k] = d[k] == 0.0f;
+    ray.inverse[k] = ray.parallel[k] ? 0.0 : 1.0 / double(d[k]);
+    ray.absInverse[k] = std::fabs(ray.inverse[k]);
+    ray.lowNormal[k] = d[k] >= 0.0f ? k : 3 + k;
+    ray.highNormal[k] = d[k] >= 0.0f ? 3 + k : k;
+    squared += double(d[k]) * d[k];
+  }
+  ray.kd = kK * std::sqrt(squared) * (1.0 + kMargin50);
+  ray.margins = g_margins.load(std::memory_order_relaxed);
+
+  struct Pending {
+    uint32_t node;
+    double threshold;
+  };
+  Pending stack[kStackSize];
+  int top = 0;
+  const BvhNode* nodes = bvh.nodes;
+  if (!TestBox(nodes[0], ray, nearest.best).keep) return nearest.Result();
+  uint32_t current = 0;
+  for (;;) {
+    const BvhNode& node = nodes[current];
+    if (node.link & kLeafBit) {
+      const int32_t first = int32_t(node.link & kFirstMask);
+      const int32_t count = int32_t((node.link >> kCountShift) & 0xFu) + 1;
+      for (int32_t i = first; i < first + count; ++i)
+        nearest.Consider(origin, direction, bvh.boxed[i], bvh.boxedIndex, i);
+    } else {
+      uint32_t a = current + 1, b = node.link;
+      BoxVerdict va = TestBox(nodes[a], ray, nearest.best);
+      BoxVerdict vb = TestBox(nodes[b], ray, nearest.best);
+      if (va.keep && vb.keep) {
+        if (vb.entry < va.entry) {
+          std::swap(a, b);
+          std::swap(va, vb);
+        }
+        stack[top++] = Pending{b, ReentryThreshold(vb, ray)};
+        current = a;
+        continue;
+      }
+      if (va.keep) {
+        current = a;
+        continue;
+      }
+      if (vb.keep) {
+        current = b;
+        continue;
+      }
+    }
+    for (;;) {
+      if (top == 0) return nearest.Result();
+      const Pending& p = stack[--top];
+      if (p.threshold <= double(nearest.best)) {
+        current = p.node;
+        break;
+      }
+    }
+  }
+}
+
+const OccluderBvh* UsableBvh() {
+  const OccluderBvh* bvh = g_plugin.occluderBvh;
+  if (bvh == nullptr || bvh->source != g_plugin.occluders ||
+      bvh->sourceCount != g_plugin.occluderCount)
+    return nullptr;
+  return bvh;
+}
 
 }  // namespace
 
@@ -59,6 +746,9 @@ int32_t CountOccluderTriangles() {
 bool BuildOccluderSet() {
   const int32_t n = CountOccluderTriangles();
   g_plugin.occluderCount = n;
+  // The hierarchy of the old array goes in every case: nothing may answer
+  // from it once the count has changed.
+  ReleaseOccluderBvh();
   if (n == 0) return false;
 
   delete[] g_plugin.occluders;
@@ -94,31 +784,120 @@ bool BuildOccluderSet() {
     }
   });
   g_plugin.occluderCount = next;
+  BuildOccluderBvh();
   return true;
+}
+
+void ReleaseOccluderSet() {
+  ReleaseOccluderBvh();
+  delete[] g_plugin.occluders;
+  g_plugin.occluders = nullptr;
+  g_plugin.occluderCount = 0;
+}
+
+void ReleaseOccluderBvh() {
+  FreeBvh(g_plugin.occluderBvh);
+  g_plugin.occluderBvh = nullptr;
+}
+
+void BuildOccluderBvh() {
+  ReleaseOccluderBvh();
+  const OccluderTriangle* source = g_plugin.occluders;
+  const int32_t n = source != nullptr ? g_plugin.occluderCount : 0;
+  if (n <= 0) return;
+
+  OccluderBvh* bvh = new (std::nothrow) OccluderBvh{};
+  if (bvh == nullptr) return;
+  g_liveBvhs.fetch_add(1, std::memory_order_relaxed);
+  bvh->source = source;
+  bvh->sourceCount = n;
+
+  // Sort the triangles into the three kinds.
+  int32_t plain = 0, skipped = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    if (!TriangleInRange(source[i]))
+      ++plain;
+    else if (IsPointTriangle(source[i]))
+      ++skipped;
+  }
+  const int32_t boxedCount = n - plain - skipped;
+  // The leaf encoding addresses 2^27 triangles; a larger set is scanned.
+  if (boxedCount > int32_t(kFirstMask)) {
+    FreeBvh(bvh);
+    return;
+  }
+  const size_t boxedSize = static_cast<size_t>(boxedCount);
+  // At most 2 n - 1 nodes; the pages past those used are never touched.
+  const size_t nodeCapacity = boxedSize > 0 ? 2 * boxedSize - 1 : 0;
+  BuildRef* refs = new (std::nothrow) BuildRef[boxedSize];
+  BvhNode* nodes = new (std::nothrow) BvhNode[nodeCapacity];
+  bvh->boxed = new (std::nothrow) PreparedTriangle[boxedSize];
+  bvh->boxedIndex = new (std::nothrow) int32_t[boxedSize];
+  bvh->plain = new (std::nothrow) PreparedTriangle[static_cast<size_t>(plain)];
+  bvh->plainIndex = new (std::nothrow) int32_t[static_cast<size_t>(plain)];
+  if (refs == nullptr || nodes == nullptr || bvh->boxed == nullptr ||
+      bvh->boxedIndex == nullptr || bvh->plain == nullptr || bvh->plainIndex == nullptr) {
+    delete[] refs;
+    delete[] nodes;
+    FreeBvh(bvh);
+    return;
+  }
+
+  int32_t nextRef = 0, nextPlain = 0;
+  Box centres;
+  EmptyBox(centres);
+  for (int32_t i = 0; i < n; ++i) {
+    if (!TriangleInRange(source[i])) {
+      bvh->plain[nextPlain] = Prepare(source[i]);
+      bvh->plainIndex[nextPlain] = i;
+      ++nextPlain;
+      continue;
+    }
+    if (IsPointTriangle(source[i])) continue;
+    const Vec3* c = source[i].corners;
+    BuildRef& r = refs[nextRef++];
+    r.lo[0] = std::min({c[0].x, c[1].x, c[2].x});
+    r.lo[1] = std::min({c[0].y, c[1].y, c[2].y});
+    r.lo[2] = std::min({c[0].z, c[1].z, c[2].z});
+    r.hi[0] = std::max({c[0].x, c[1].x, c[2].x});
+    r.hi[1] = std::max({c[0].y, c[1].y, c[2].y});
+    r.hi[2] = std::max({c[0].z, c[1].z, c[2].z});
+    for (int k = 0; k < 3; ++k) r.centre[k] = 0.5f * r.lo[k] + 0.5f * r.hi[k];
+    r.index = i;
+    GrowBox(centres, r.centre, r.centre);
+  }
+  bvh->plainCount = plain;
+  bvh->skippedCount = skipped;
+  bvh->boxedCount = boxedCount;
+
+  if (boxedCount > 0) {
+    Builder builder{refs, source, nodes, 0, bvh->boxed, bvh->boxedIndex, 0, 0, 0};
+    builder.Build(0, boxedCount, centres, 1);
+    bvh->nodeCount = builder.nodeCount;
+    bvh->leafCount = builder.leafCount;
+    bvh->depth = builder.depth;
+    // Keep only the nodes used.
+    bvh->nodes = new (std::nothrow) BvhNode[static_cast<size_t>(builder.nodeCount)];
+    if (bvh->nodes != nullptr) {
+      std::memcpy(static_cast<void*>(bvh->nodes), nodes,
+                  sizeof(BvhNode) * static_cast<size_t>(builder.nodeCount));
+      delete[] nodes;
+    } else {
+      bvh->nodes = nodes;
+    }
+  } else {
+    delete[] nodes;
+  }
+  delete[] refs;
+  g_plugin.occluderBvh = bvh;
 }
 
 bool IntersectRayTriangle(const Vec3& origin, const Vec3& direction, const Vec3& v0,
                           const Vec3& v1, const Vec3& v2, float* t, float* u, float* v) {
-  const Vec3 e1 = Sub(v1, v0);
-  const Vec3 e2 = Sub(v2, v0);
-  const Vec3 p = Cross(direction, e2);
-  // det, u, v and t are 32-bit values; the reciprocal stays double.
-  const float det = RoundToFloat(DotProduct(e1, p));
-  if (!(double(det) > 0.001)) return false;
-  const Vec3 s = Sub(origin, v0);
-  const float uu = RoundToFloat(DotProduct(s, p));
-  if (uu < 0.0f || uu > det) return false;
-  const Vec3 q = Cross(s, e1);
-  const float vv = RoundToFloat(DotProduct(direction, q));
-  if (vv < 0.0f || double(uu) + double(vv) > double(det)) return false;
-  const double inv = 1.0 / double(det);
-  if (t != nullptr) *t = RoundToFloat(DotProduct(e2, q) * inv);
-  if (u != nullptr) *u = RoundToFloat(uu * inv);
-  if (v != nullptr) *v = RoundToFloat(vv * inv);
-  return true;
+  return IntersectFromEdges(origin, direction, v0, Sub(v1, v0), Sub(v2, v0), t, u, v);
 }
 
-float NearestHitDistance(const Vec3& origin, const Vec3& direction) {
+float NearestHitDistanceLinear(const Vec3& origin, const Vec3& direction) {
   float best = kFarthestHit;
   bool found = false;
   const OccluderTriangle* triangles = g_plugin.occluders;
@@ -134,4 +913,48 @@ float NearestHitDistance(const Vec3& origin, const Vec3& direction) {
     }
   }
   return found ? best : 0.0f;
+}
+
+float NearestHitDistance(const Vec3& origin, const Vec3& direction) {
+  if (g_plugin.occluders == nullptr || g_plugin.occluderCount <= 0) return 0.0f;
+  if (GetOccluderQueryMode() == OccluderQueryMode::kHierarchy) {
+    const OccluderBvh* bvh = UsableBvh();
+    if (bvh != nullptr && RayInRange(origin, direction))
+      return HierarchyNearest(*bvh, origin, direction);
+  }
+  return NearestHitDistanceLinear(origin, direction);
+}
+
+OccluderQueryMode GetOccluderQueryMode() {
+  const int32_t set = g_modeOverride.load(std::memory_order_relaxed);
+  if (set >= 0) return static_cast<OccluderQueryMode>(set);
+  static const OccluderQueryMode fromEnvironment = ModeFromEnvironment();
+  return fromEnvironment;
+}
+
+void SetOccluderQueryMode(OccluderQueryMode mode) {
+  g_modeOverride.store(static_cast<int32_t>(mode), std::memory_order_relaxed);
+}
+
+OccluderBvhInfo DescribeOccluderBvh() {
+  OccluderBvhInfo info{};
+  const OccluderBvh* bvh = g_plugin.occluderBvh;
+  if (bvh == nullptr) return info;
+  info.usable = UsableBvh() != nullptr;
+  info.nodes = bvh->nodeCount;
+  info.leaves = bvh->leafCount;
+  info.depth = bvh->depth;
+  info.boxedTriangles = bvh->boxedCount;
+  info.plainTriangles = bvh->plainCount;
+  info.skippedTriangles = bvh->skippedCount;
+  info.bytes = sizeof(OccluderBvh) + sizeof(BvhNode) * size_t(bvh->nodeCount) +
+               (sizeof(PreparedTriangle) + sizeof(int32_t)) *
+                   (size_t(bvh->boxedCount) + size_t(bvh->plainCount));
+  return info;
+}
+
+int32_t LiveOccluderBvhCount() { return g_liveBvhs.load(std::memory_order_relaxed); }
+
+void SetOccluderBvhMarginsForTesting(bool enabled) {
+  g_margins.store(enabled, std::memory_order_relaxed);
 }

@@ -35,6 +35,7 @@ struct PluginState {
 
   OccluderTriangle* occluders = nullptr;
   int32_t occluderCount = 0;
+  OccluderBvh* occluderBvh = nullptr;  // hierarchy over occluders (mesh/occluders.h)
 
   PixelImage pixelImage;
 };
