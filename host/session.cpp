@@ -394,8 +394,38 @@ class StepRunner {
   const SessionStep& step_;
 };
 
+SessionProgressObserver g_progressObserver = nullptr;
+void* g_progressContext = nullptr;
+WNDPROC g_labelProc = nullptr;
+HWND g_progressBar = nullptr;
+
+constexpr int kProgressBarId = 1019;
+constexpr int kElapsedLabelId = 1021;
+
+LRESULT CALLBACK WatchedLabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const LRESULT result = CallWindowProcA(g_labelProc, window, message, wParam, lParam);
+  if (message == WM_SETTEXT && g_progressObserver != nullptr && lParam != 0) {
+    const int position = static_cast<int>(SendMessageA(g_progressBar, PBM_GETPOS, 0, 0));
+    const int maximum = static_cast<int>(SendMessageA(g_progressBar, PBM_GETRANGE, FALSE, 0));
+    g_progressObserver(position, maximum, reinterpret_cast<const char*>(lParam), g_progressContext);
+  }
+  return result;
+}
+
+void WatchProgress(HWND dialog) {
+  if (g_progressObserver == nullptr) return;
+  HWND label = GetDlgItem(dialog, kElapsedLabelId);
+  g_progressBar = GetDlgItem(dialog, kProgressBarId);
+  if (label == nullptr || g_progressBar == nullptr) return;
+  g_labelProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(label, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchedLabelProc)));
+}
+
 void OnDialogIdle(Run& run, HWND dialog) {
-  if (run.dialog == nullptr) run.dialog = dialog;
+  if (run.dialog == nullptr) {
+    run.dialog = dialog;
+    WatchProgress(dialog);
+  }
   if (dialog != run.dialog) return;  // some other dialog of the host's
 
   const std::vector<SessionStep>& steps = run.session->steps;
@@ -529,6 +559,11 @@ SessionResult RunSession(const Session& session, ModifyObjectProc modify, MQDocu
     run.result.failures.push_back({session.steps[run.next].line, why});
   }
   return run.result;
+}
+
+void SetSessionProgressObserver(SessionProgressObserver observer, void* context) {
+  g_progressObserver = observer;
+  g_progressContext = context;
 }
 
 SessionResult RunSessionText(const std::string& text, ModifyObjectProc modify, MQDocument document,

@@ -145,6 +145,13 @@ struct SessionResult {
 SessionResult RunSession(const Session& session, ModifyObjectProc modify, MQDocument document,
                          int menuIndex = 0);
 
+// Told, while a bake runs, what the dialog shows: the progress bar's
+// position and maximum and the elapsed-time label, each time the label is
+// set (once per baked row). The runner watches the dialog's own controls by
+// subclassing the label, as any host can.
+typedef void (*SessionProgressObserver)(int position, int maximum, const char* elapsed, void* context);
+void SetSessionProgressObserver(SessionProgressObserver observer, void* context);
+
 // ParseSession, then RunSession when the text parsed; otherwise the parse
 // errors are the failures and the plug-in is not called.
 SessionResult RunSessionText(const std::string& text, ModifyObjectProc modify, MQDocument document,

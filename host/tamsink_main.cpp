@@ -172,6 +172,27 @@ std::string NameList(const std::vector<std::string>& names) {
   return list.empty() ? "none" : list;
 }
 
+// The progress line on stderr, redrawn after every baked row from what the
+// dialog's progress bar and label show.
+struct ProgressLine {
+  std::vector<int> modes;
+  size_t bake = 0;
+};
+
+void ShowProgress(int position, int maximum, const char* elapsed, void* context) {
+  ProgressLine& line = *static_cast<ProgressLine*>(context);
+  const char* mode = line.bake < line.modes.size() ? cli::ModeName(line.modes[line.bake]) : "bake";
+  constexpr int kWidth = 30;
+  const int filled = maximum > 0 ? static_cast<int>(static_cast<long long>(position) * kWidth / maximum) : 0;
+  std::fprintf(stderr, "\r%-6s [%.*s%*s] %d/%d rows  %s", mode, filled, "==============================",
+               kWidth - filled, "", position, maximum, elapsed);
+  if (position >= maximum) {
+    std::fputc('\n', stderr);
+    ++line.bake;
+  }
+  std::fflush(stderr);
+}
+
 int Bake(const cli::BakeOptions& options) {
   // The model first: bad input is reported before anything is loaded.
   host::Document document;
@@ -227,8 +248,11 @@ int Bake(const cli::BakeOptions& options) {
   std::vector<FileState> before;
   for (const int mode : options.modes) before.push_back(StateOf(cli::OutputPath(options, mode)));
 
+  ProgressLine progress{options.session.empty() ? options.modes : std::vector<int>{}};
+  if (!options.quiet) host::SetSessionProgressObserver(&ShowProgress, &progress);
   const host::SessionResult result =
       host::RunSessionText(sessionText, plugin.MQModifyObject, host::Handle(document));
+  host::SetSessionProgressObserver(nullptr, nullptr);
   host::UnloadPlugin(plugin);
 
   int status = 0;
@@ -269,6 +293,7 @@ int main(int argc, char** argv) {
     std::printf("tamsink %s\n", TAMSINK_VERSION);
     return 0;
   }
-  if (!isatty(fileno(stderr))) options.quiet = options.quiet || false;
+  // The progress line is for a person watching a terminal.
+  if (!isatty(fileno(stderr))) options.quiet = true;
   return Bake(options);
 }

@@ -296,6 +296,7 @@ struct TCITEMA {
 #define GWL_EXSTYLE (-20)
 #define GWL_ID (-12)
 #define GWLP_ID (-12)
+#define GWLP_WNDPROC (-4)
 
 // GetWindow relations.
 #define GW_HWNDFIRST 0
@@ -387,6 +388,10 @@ HWND GetWindow(HWND window, UINT relation);
 int GetDlgCtrlID(HWND window);
 LONG GetWindowLongA(HWND window, int index);
 LONG_PTR GetWindowLongPtrA(HWND window, int index);
+// Only GWLP_WNDPROC can be set: subclassing a window, as hosts do to watch a
+// control.
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+LRESULT CallWindowProcA(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int GetClassNameA(HWND window, LPSTR className, int maxCount);
 int GetWindowTextA(HWND window, LPSTR text, int maxCount);
 int GetWindowTextLengthA(HWND window);

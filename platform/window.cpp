@@ -419,7 +419,8 @@ bool DialogProcedureReturnsResult(UINT message) {
   return message >= 0x0132 && message <= 0x0138;  // WM_CTLCOLOR*
 }
 
-LRESULT Deliver(PlatformWindow* w, UINT message, WPARAM wParam, LPARAM lParam) {
+// The window's own class procedure, beneath any subclass.
+LRESULT DeliverToClass(PlatformWindow* w, UINT message, WPARAM wParam, LPARAM lParam) {
   bool handled = false;
   LRESULT result = 0;
   switch (w->kind) {
@@ -452,6 +453,17 @@ LRESULT Deliver(PlatformWindow* w, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   if (handled) return result;
   return DefWindowProcA(w, message, wParam, lParam);
+}
+
+// What GWLP_WNDPROC reads for a window that is not subclassed.
+LRESULT ClassWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  PlatformWindow* w = PlatformLive(window);
+  return w != nullptr ? DeliverToClass(w, message, wParam, lParam) : 0;
+}
+
+LRESULT Deliver(PlatformWindow* w, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (w->subclassProc != nullptr) return w->subclassProc(w, message, wParam, lParam);
+  return DeliverToClass(w, message, wParam, lParam);
 }
 
 // Screen position of a window's client area (which is the whole window).
@@ -827,8 +839,23 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
       return static_cast<LONG_PTR>(static_cast<LONG>(w->exStyle));
     case GWLP_ID:
       return w->parent != nullptr ? w->id : 0;
+    case GWLP_WNDPROC:
+      return reinterpret_cast<LONG_PTR>(w->subclassProc != nullptr ? w->subclassProc : &ClassWindowProc);
   }
   return 0;
+}
+
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
+  PlatformWindow* w = PlatformLive(window);
+  if (w == nullptr || index != GWLP_WNDPROC || value == 0) return 0;
+  const LONG_PTR previous = GetWindowLongPtrA(window, GWLP_WNDPROC);
+  WNDPROC proc = reinterpret_cast<WNDPROC>(value);
+  w->subclassProc = proc == &ClassWindowProc ? nullptr : proc;
+  return previous;
+}
+
+LRESULT CallWindowProcA(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return previous != nullptr ? previous(window, message, wParam, lParam) : 0;
 }
 
 int GetClassNameA(HWND window, LPSTR className, int maxCount) {

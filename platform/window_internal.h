@@ -35,6 +35,7 @@ struct PlatformWindow {
   RECT rect{};
   UINT check = BST_UNCHECKED;
   WNDPROC windowProc = nullptr;  // windows of a registered class
+  WNDPROC subclassProc = nullptr;  // set with SetWindowLongPtrA(GWLP_WNDPROC)
   bool destroying = false;
 
   // Dialogs.
