@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
        [](P3, double, double) { return P3{0, 1, 0}; });
 
   std::fprintf(out, "o sphere\n");
-  const P3 ball{-90, 66, 10};
+  const P3 ball{-90, 68, 10};
   Grid(w, 32, 64,
        [&](double s, double t) {
          const double theta = kPi * t, phi = 2 * kPi * s;
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
 
   std::fprintf(out, "o box\n");
   // Six faces, each with its own four corners, turned 30 degrees about y.
-  const P3 boxCentre{95, 46, -70};
+  const P3 boxCentre{95, 52, -70};
   const double a = kPi / 6, h = 45;
   auto boxPoint = [&](double x, double y, double z) {
     return P3{boxCentre.x + x * std::cos(a) - z * std::sin(a), boxCentre.y + y,
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
            [&](P3 c, double, double) { return Sub(c, boxCentre); });
 
   std::fprintf(out, "o ring\n");
-  const P3 ringCentre{70, 58, 110};
+  const P3 ringCentre{70, 62, 110};
   Grid(w, 24, 48,
        [&](double s, double t) {
          const double phi = 2 * kPi * s, theta = 2 * kPi * t, r = 40 + 14 * std::cos(theta);

@@ -249,7 +249,8 @@ int Bake(const cli::BakeOptions& options) {
   for (const int mode : options.modes) before.push_back(StateOf(cli::OutputPath(options, mode)));
 
   ProgressLine progress{options.session.empty() ? options.modes : std::vector<int>{}};
-  if (!options.quiet) host::SetSessionProgressObserver(&ShowProgress, &progress);
+  // The progress line is for a person watching a terminal.
+  if (!options.quiet && isatty(fileno(stderr))) host::SetSessionProgressObserver(&ShowProgress, &progress);
   const host::SessionResult result =
       host::RunSessionText(sessionText, plugin.MQModifyObject, host::Handle(document));
   host::SetSessionProgressObserver(nullptr, nullptr);
@@ -293,7 +294,5 @@ int main(int argc, char** argv) {
     std::printf("tamsink %s\n", TAMSINK_VERSION);
     return 0;
   }
-  // The progress line is for a person watching a terminal.
-  if (!isatty(fileno(stderr))) options.quiet = true;
   return Bake(options);
 }
