@@ -92,18 +92,18 @@ HWND CreateFromTemplate(const DialogTemplate& dialog, HWND parentOrOwner, DLGPRO
   POINT origin{0, 0};
   if (owner != nullptr && !(dialog.style & DS_ABSALIGN)) MapWindowPoints(owner, nullptr, &origin, 1);
 
-  PlatformWindowSpec spec;
-  spec.parent = child ? relative : nullptr;
-  spec.owner = owner;
-  spec.className = "#32770";
-  spec.text = dialog.caption.c_str();
+  PlatformWindowSpec params;
+  params.parent = child ? relative : nullptr;
+  params.owner = owner;
+  params.className = "#32770";
+  params.text = dialog.caption.c_str();
   // Shown only after WM_INITDIALOG.
-  spec.style = dialog.style & ~static_cast<DWORD>(WS_VISIBLE);
-  spec.exStyle = dialog.exStyle;
-  spec.rect = RECT{origin.x + x, origin.y + y, origin.x + x + std::max(0, cx),
+  params.style = dialog.style & ~static_cast<DWORD>(WS_VISIBLE);
+  params.exStyle = dialog.exStyle;
+  params.rect = RECT{origin.x + x, origin.y + y, origin.x + x + std::max(0, cx),
                    origin.y + y + std::max(0, cy)};
-  spec.dialogProc = dialogProc;
-  HWND window = PlatformCreateWindow(spec);
+  params.dialogProc = dialogProc;
+  HWND window = PlatformCreateWindow(params);
   if (window == nullptr) return nullptr;
   PlatformWindow* d = PlatformLive(window);
   d->kind = ControlClass::kDialog;

@@ -511,23 +511,23 @@ bool PlatformIsKnownClass(const char* className) {
 
 int PlatformLiveWindowCount() { return static_cast<int>(LiveWindows().size()); }
 
-HWND PlatformCreateWindow(const PlatformWindowSpec& spec) {
-  PlatformWindow* parent = PlatformLive(spec.parent);
-  if (spec.parent != nullptr && parent == nullptr) return nullptr;
+HWND PlatformCreateWindow(const PlatformWindowSpec& params) {
+  PlatformWindow* parent = PlatformLive(params.parent);
+  if (params.parent != nullptr && parent == nullptr) return nullptr;
   PlatformWindow* w = new PlatformWindow;
   w->parent = parent;
-  w->owner = parent == nullptr ? PlatformLive(spec.owner) : nullptr;
-  w->className = spec.className != nullptr ? spec.className : "";
-  w->kind = spec.dialogProc != nullptr ? ControlClass::kDialog : ClassOf(w->className.c_str());
-  w->text = spec.text != nullptr ? spec.text : "";
-  w->id = spec.id;
-  w->style = spec.style;
-  w->exStyle = spec.exStyle;
-  w->enabled = (spec.style & WS_DISABLED) == 0;
-  w->visible = (spec.style & WS_VISIBLE) != 0;
-  w->rect = spec.rect;
-  w->dialogProc = spec.dialogProc;
-  w->windowProc = spec.windowProc;
+  w->owner = parent == nullptr ? PlatformLive(params.owner) : nullptr;
+  w->className = params.className != nullptr ? params.className : "";
+  w->kind = params.dialogProc != nullptr ? ControlClass::kDialog : ClassOf(w->className.c_str());
+  w->text = params.text != nullptr ? params.text : "";
+  w->id = params.id;
+  w->style = params.style;
+  w->exStyle = params.exStyle;
+  w->enabled = (params.style & WS_DISABLED) == 0;
+  w->visible = (params.style & WS_VISIBLE) != 0;
+  w->rect = params.rect;
+  w->dialogProc = params.dialogProc;
+  w->windowProc = params.windowProc;
   if (parent != nullptr) parent->children.push_back(w);
   else TopLevelWindows().push_back(w);
   LiveWindows().insert(w);
@@ -727,19 +727,19 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     width = 640;
     height = 480;
   }
-  PlatformWindowSpec spec;
-  spec.parent = child ? parent : nullptr;
-  spec.owner = child ? nullptr : parent;
-  spec.className = className;
-  spec.id = child ? static_cast<int>(reinterpret_cast<intptr_t>(menu)) : 0;
-  spec.text = windowName;
-  spec.style = style;
-  spec.exStyle = exStyle;
-  spec.rect = RECT{x, y, ClampedSum(x, std::max(0, width)), ClampedSum(y, std::max(0, height))};
+  PlatformWindowSpec params;
+  params.parent = child ? parent : nullptr;
+  params.owner = child ? nullptr : parent;
+  params.className = className;
+  params.id = child ? static_cast<int>(reinterpret_cast<intptr_t>(menu)) : 0;
+  params.text = windowName;
+  params.style = style;
+  params.exStyle = exStyle;
+  params.rect = RECT{x, y, ClampedSum(x, std::max(0, width)), ClampedSum(y, std::max(0, height))};
   const auto found = RegisteredClasses().find(UpperCase(className));
-  if (found != RegisteredClasses().end()) spec.windowProc = found->second.lpfnWndProc;
-  HWND window = PlatformCreateWindow(spec);
-  if (window == nullptr || spec.windowProc == nullptr) return window;
+  if (found != RegisteredClasses().end()) params.windowProc = found->second.lpfnWndProc;
+  HWND window = PlatformCreateWindow(params);
+  if (window == nullptr || params.windowProc == nullptr) return window;
   CREATESTRUCTA create{};
   create.lpCreateParams = param;
   create.hInstance = instance;

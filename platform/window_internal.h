@@ -74,7 +74,7 @@ struct PlatformWindowSpec {
 
 // Creates a window; null when the parent is not a live window. No message is
 // sent. The window belongs to the tree until PlatformDestroyWindow.
-HWND PlatformCreateWindow(const PlatformWindowSpec& spec);
+HWND PlatformCreateWindow(const PlatformWindowSpec& params);
 // DestroyWindow: the window, the windows it owns and its children.
 void PlatformDestroyWindow(HWND window);
 // The window behind a handle, or null when it is not a live window.

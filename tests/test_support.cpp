@@ -29,11 +29,11 @@ INT_PTR HandlesNothing(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 PlatformWindow* MakeTestWindow(PlatformWindow* parent, const char* className, int id,
                                const char* text) {
-  PlatformWindowSpec spec;
-  spec.parent = parent;
-  spec.className = parent == nullptr ? "#32770" : className;
-  spec.id = id;
-  spec.text = text;
-  if (parent == nullptr) spec.dialogProc = &HandlesNothing;
-  return PlatformCreateWindow(spec);
+  PlatformWindowSpec params;
+  params.parent = parent;
+  params.className = parent == nullptr ? "#32770" : className;
+  params.id = id;
+  params.text = text;
+  if (parent == nullptr) params.dialogProc = &HandlesNothing;
+  return PlatformCreateWindow(params);
 }
