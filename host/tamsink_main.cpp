@@ -201,7 +201,14 @@ int Bake(const cli::BakeOptions& options) {
   const std::vector<std::string> names = host::ObjectNames(document);
   if (names.empty()) return Fail(kExitUsage, options.model + ": the file has no objects");
 
+  // By default the first object that has faces: exporters often open a file
+  // with an empty group.
   document.currentObject = 0;
+  for (size_t i = 0; i < document.objects.size(); ++i)
+    if (document.objects[i] != nullptr && !document.objects[i]->faces.empty()) {
+      document.currentObject = static_cast<int>(i);
+      break;
+    }
   if (!options.object.empty()) {
     document.currentObject = FindObject(names, options.object);
     if (document.currentObject < 0)

@@ -218,6 +218,61 @@ TEST_F(Cli, BadInputIsRefusedAndWritesNothing) {
   EXPECT_FALSE(Exists("cube_normal.bmp"));
 }
 
+// A floor facing up with a roof 5 units above it facing down, both covering
+// the whole UV square.
+const char kFloorAndRoof[] =
+    "o floor\nv -10 0 -10\nv 10 0 -10\nv 10 0 10\nv -10 0 10\n"
+    "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nf 1/1 4/4 3/3 2/2\n"
+    "o roof\nv -10 5 -10\nv 10 5 -10\nv 10 5 10\nv -10 5 10\nf 5/1 6/2 7/3 8/4\n";
+
+TEST_F(Cli, HiddenObjectsCastNothing) {
+  const std::string model = Write("scene.obj", kFloorAndRoof);
+  const CliRun shadowed = Tamsink("bake " + Quote(model) + " --size 4 --quiet --mode shadow --out " + Quote(dir_ + "/a.bmp"));
+  ASSERT_EQ(shadowed.status, 0) << shadowed.err;
+  const CliRun lit = Tamsink("bake " + Quote(model) + " --size 4 --quiet --mode shadow --hide roof --out " + Quote(dir_ + "/b.bmp"));
+  ASSERT_EQ(lit.status, 0) << lit.err;
+  // The light (0, 1, 0) falls straight down: the roof shadows every texel
+  // of the floor; hidden, it shadows none.
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_EQ(PixelOf(Read(dir_ + "/a.bmp"), x, y), (std::array<int, 3>{0, 0, 0}));
+      EXPECT_EQ(PixelOf(Read(dir_ + "/b.bmp"), x, y), (std::array<int, 3>{255, 255, 255}));
+    }
+}
+
+TEST_F(Cli, AutoDistanceUsesTheSuggestion) {
+  // Every floor texel's ray meets the roof at 5, so the suggestion is 5.0.
+  // With one sample the only ray is that one, hitting at 5 < 5 is false: the
+  // texel counts nothing and stays white; a distance of 6 would give
+  // trunc(255 - 1/6 * 255) = 212.
+  const std::string model = Write("scene.obj", kFloorAndRoof);
+  const CliRun run = Tamsink("bake " + Quote(model) + " --size 2 --quiet --mode ao --samples 1 --distance auto --out " +
+                             Quote(dir_ + "/auto.bmp"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(PixelOf(Read(dir_ + "/auto.bmp"), 0, 0), (std::array<int, 3>{255, 255, 255}));
+  const CliRun fixed = Tamsink("bake " + Quote(model) + " --size 2 --quiet --mode ao --samples 1 --distance 6 --out " +
+                               Quote(dir_ + "/six.bmp"));
+  ASSERT_EQ(fixed.status, 0) << fixed.err;
+  EXPECT_EQ(PixelOf(Read(dir_ + "/six.bmp"), 0, 0), (std::array<int, 3>{212, 212, 212}));
+}
+
+TEST_F(Cli, RawSession) {
+  const std::string model = Write("scene.obj", kFloorAndRoof);
+  const std::string good = Write("good.session", "type 1013 2\nclick 1005\ntype 1000 " + dir_ +
+                                                     "/s.bmp\nclick 1006\nexpect 1013 2\nfocus 1013\nkey enter\n");
+  const CliRun run = Tamsink("bake " + Quote(model) + " --quiet --session " + Quote(good));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Exists("s.bmp"));
+  const std::string failing = Write("bad.session", "expect 1013 99\nkey escape\n");
+  const CliRun bad = Tamsink("bake " + Quote(model) + " --quiet --session " + Quote(failing));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("session line 1:"), std::string::npos) << bad.err;
+  const std::string malformed = Write("worse.session", "frobnicate 3\n");
+  const CliRun worse = Tamsink("bake " + Quote(model) + " --quiet --session " + Quote(malformed));
+  EXPECT_EQ(worse.status, 2);
+  EXPECT_EQ(worse.err.rfind("tamsink: " + malformed + ":1: ", 0), 0u) << worse.err;
+}
+
 TEST_F(Cli, DoubleDashEndsOptions) {
   Write("--odd.obj", CubeObj(false));
   const CliRun refused = Tamsink("bake --size 8 --quiet --odd.obj", true);
