@@ -25,9 +25,14 @@
 #include "shell/host_api.h"
 
 #ifdef _WIN32
-// Named exports of the host module DLL; the baker and the tests call them
-// through its import library.
+// Named exports of the host module DLL. Its users import them, so that the
+// address of one is inside the module (the baker finds the module's path by
+// it), not an import thunk of their own.
+#ifdef TAMSINK_HOST_BUILDING
 #define TAMSINK_HOST_API __declspec(dllexport)
+#else
+#define TAMSINK_HOST_API __declspec(dllimport)
+#endif
 #else
 #define TAMSINK_HOST_API __attribute__((visibility("default")))
 #endif

@@ -17,9 +17,7 @@ class AverageDistance : public ::testing::Test {
   void TearDown() override {
     g_plugin.texelTable = nullptr;
     g_plugin.texelTableSize = 0;
-    delete[] g_plugin.occluders;
-    g_plugin.occluders = nullptr;
-    g_plugin.occluderCount = 0;
+    ReleaseOccluderSet();
   }
   void UseTable(std::vector<TexelEntry> table, int size) {
     table_ = std::move(table);

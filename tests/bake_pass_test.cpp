@@ -10,6 +10,7 @@
 #include "bake/random_source.h"
 #include "document.h"
 #include "platform_test.h"
+#include "mesh/occluders.h"
 #include "shell/plugin_state.h"
 #include "test_support.h"
 #include "window_internal.h"
@@ -46,9 +47,7 @@ class BakePass : public ::testing::Test {
     g_plugin.progressBar = nullptr;
     g_plugin.texelTable = nullptr;
     g_plugin.texelTableSize = 0;
-    delete[] g_plugin.occluders;
-    g_plugin.occluders = nullptr;
-    g_plugin.occluderCount = 0;
+    ReleaseOccluderSet();
     g_plugin.pixelImage.Release();
   }
 

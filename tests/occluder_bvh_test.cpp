@@ -14,6 +14,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "document.h"
@@ -30,6 +31,17 @@ const float kInf = std::numeric_limits<float>::infinity();
 struct Ray {
   Vec3 origin, direction;
 };
+
+// Ray counts are multiplied by TAMSINK_BVH_TEST_SCALE (default 1), for long
+// soak runs of an optimised build.
+int Rays(int count) {
+  static const int scale = [] {
+    const char* text = std::getenv("TAMSINK_BVH_TEST_SCALE");
+    const int value = text != nullptr ? std::atoi(text) : 1;
+    return value >= 1 ? value : 1;
+  }();
+  return count * scale;
+}
 
 Vec3 V(double x, double y, double z) { return Vec3{float(x), float(y), float(z)}; }
 
@@ -278,8 +290,8 @@ std::vector<Ray> MeshRays(const std::vector<OccluderTriangle>& mesh, int count, 
 TEST_F(BvhAgainstScan, JitteredGridAtVerticesEdgesAndGrazing) {
   Rng rng(1);
   std::vector<Vec3> vertices;
-  Install(Grid(12, 0.05, rng, &vertices));
-  const Tally t = Compare(MeshRays(triangles_, 120000, 4.0, rng), "jittered grid");
+  Install(Grid(10, 0.05, rng, &vertices));
+  const Tally t = Compare(MeshRays(triangles_, Rays(220000), 4.0, rng), "jittered grid");
   EXPECT_EQ(t.mismatches, 0);
   EXPECT_GT(t.hits, t.rays / 5);  // the scene is hit often, so hits are compared
 }
@@ -321,13 +333,13 @@ TEST_F(BvhAgainstScan, ClosedSpheresWithRaysAsTheBakeCastsThem) {
   // unit off it into the outer hemisphere, as shadow and occlusion rays go.
   Rng rng(3);
   std::vector<OccluderTriangle> t;
-  AddSphere(t, 10, 1.0, V(0, 0, 0), true);
-  AddSphere(t, 8, 4.0, V(0.5, 0.25, 0), false);
+  AddSphere(t, 8, 1.0, V(0, 0, 0), true);
+  AddSphere(t, 6, 4.0, V(0.5, 0.25, 0), false);
   t.push_back(Facing(V(-3, -1.5, -3), V(3, -1.5, -3), V(3, -1.5, 3), V(0, 1, 0)));
   t.push_back(Facing(V(-3, -1.5, -3), V(3, -1.5, 3), V(-3, -1.5, 3), V(0, 1, 0)));
   Install(t);
   std::vector<Ray> rays;
-  for (int i = 0; i < 100000; ++i) {
+  for (int i = 0; i < Rays(150000); ++i) {
     const OccluderTriangle& tri = triangles_[size_t(rng.Int(0, int(triangles_.size()) - 1))];
     const double b = rng.Uniform(), c = rng.Uniform() * (1 - b);
     const Vec3 p = PointOn(tri, b, c);
@@ -351,6 +363,62 @@ TEST_F(BvhAgainstScan, ClosedSpheresWithRaysAsTheBakeCastsThem) {
   EXPECT_GT(tally.hits, tally.rays / 4);
 }
 
+TEST_F(BvhAgainstScan, LargerSphereOverGroundWithBakeRays) {
+  // A deeper tree: a sphere of 6,400 triangles on a ground quad, rays from
+  // the ground and the sphere as the shadow and occlusion bakes cast them.
+  Rng rng(12);
+  std::vector<OccluderTriangle> t;
+  AddSphere(t, 40, 100.0, V(0, 120, 0), true);
+  t.push_back(Facing(V(-500, 0, -500), V(500, 0, -500), V(500, 0, 500), V(0, 1, 0)));
+  t.push_back(Facing(V(-500, 0, -500), V(500, 0, 500), V(-500, 0, 500), V(0, 1, 0)));
+  Install(t);
+  EXPECT_GT(DescribeOccluderBvh().depth, 8);
+  std::vector<Ray> rays;
+  for (int i = 0; i < Rays(6000); ++i) {
+    const OccluderTriangle& tri = triangles_[size_t(rng.Int(0, int(triangles_.size()) - 1))];
+    Vec3 p = PointOn(tri, rng.Uniform(0, 0.5), rng.Uniform(0, 0.5));
+    Vec3 n = FrontNormal(tri);
+    if (i % 2) {  // the ground under and around the sphere
+      p = V(rng.Uniform(-150, 150), 0, rng.Uniform(-150, 150));
+      n = V(0, 1, 0);
+    }
+    Vec3 d = rng.Unit();
+    if (double(d.x) * n.x + double(d.y) * n.y + double(d.z) * n.z < 0) d = V(-d.x, -d.y, -d.z);
+    rays.push_back(i % 3 == 0 ? Ray{p, n} : Ray{V(p.x + n.x, p.y + n.y, p.z + n.z), d});
+  }
+  const Tally tally = Compare(rays, "larger sphere");
+  EXPECT_EQ(tally.mismatches, 0);
+  EXPECT_GT(tally.hits, tally.rays / 10);
+}
+
+TEST_F(BvhAgainstScan, ConcurrentQueriesAgree) {
+  // The bake casts rays from several threads at once; the query only reads.
+  Rng rng(13);
+  Install(Soup(300, 5.0, 1.5, rng));
+  std::vector<Ray> rays;
+  for (int i = 0; i < Rays(20000); ++i)
+    rays.push_back(Ray{V(rng.Uniform(-6, 6), rng.Uniform(-6, 6), rng.Uniform(-6, 6)), rng.Unit()});
+  std::vector<float> plain(rays.size()), fast[2];
+  for (size_t i = 0; i < rays.size(); ++i)
+    plain[i] = NearestHitDistanceLinear(rays[i].origin, rays[i].direction);
+  std::thread workers[2];
+  for (int w = 0; w < 2; ++w) {
+    fast[w].resize(rays.size());
+    workers[w] = std::thread([&, w] {
+      for (size_t i = 0; i < rays.size(); ++i)
+        fast[w][i] = NearestHitDistance(rays[i].origin, rays[i].direction);
+    });
+  }
+  for (std::thread& w : workers) w.join();
+  int64_t mismatches = 0, hits = 0;
+  for (size_t i = 0; i < rays.size(); ++i) {
+    hits += plain[i] != 0.0f;
+    for (int w = 0; w < 2; ++w) mismatches += FloatBits(fast[w][i]) != FloatBits(plain[i]);
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(hits, int64_t(rays.size()) / 4);
+}
+
 TEST_F(BvhAgainstScan, TinyTrianglesAtTheDeterminantThreshold) {
   // Right triangles of legs L facing the ray have det = |D| L^2 (up to
   // rounding), so legs around sqrt(0.001 / |D|) sit on the threshold.
@@ -372,7 +440,7 @@ TEST_F(BvhAgainstScan, TinyTrianglesAtTheDeterminantThreshold) {
     const Vec3 p = c, q = V(c.x + leg * a.x, c.y + leg * a.y, c.z + leg * a.z),
                r = V(c.x + leg * b.x, c.y + leg * b.y, c.z + leg * b.z);
     t.push_back(Facing(p, q, r, n));
-    for (int k = 0; k < 60; ++k) {
+    for (int k = 0; k < Rays(200); ++k) {
       const double w1 = rng.Uniform(0, 0.5), w2 = rng.Uniform(0, 0.5);
       const Vec3 x = V(p.x + w1 * (double(q.x) - p.x) + w2 * (double(r.x) - p.x),
                        p.y + w1 * (double(q.y) - p.y) + w2 * (double(r.y) - p.y),
@@ -407,7 +475,7 @@ TEST_F(BvhAgainstScan, HitsJustBelowAndAbove9999_9) {
   }
   Install(t);
   std::vector<Ray> rays;
-  for (int i = 0; i < 40000; ++i) {
+  for (int i = 0; i < Rays(80000); ++i) {
     const OccluderTriangle& tri = triangles_[size_t(rng.Int(0, int(triangles_.size()) - 1))];
     const Vec3 x = PointOn(tri, rng.Uniform(0, 0.5), rng.Uniform(0, 0.5));
     const float z0 = i % 3 == 0 ? 0.0f : float(rng.Uniform(-0.01, 0.01));
@@ -448,7 +516,7 @@ TEST_F(BvhAgainstScan, DegenerateHugeAndNonFiniteTrianglesAmongOrdinaryOnes) {
   EXPECT_GT(DescribeOccluderBvh().plainTriangles, 10);
   EXPECT_EQ(DescribeOccluderBvh().skippedTriangles, 1);
   std::vector<Ray> rays;
-  for (int i = 0; i < 40000; ++i) {
+  for (int i = 0; i < Rays(60000); ++i) {
     const Vec3 origin = V(rng.Uniform(-8, 8), rng.Uniform(-8, 8), rng.Uniform(-8, 8));
     rays.push_back(Ray{origin, Scaled(rng.Unit(), rng.Length())});
   }
@@ -461,9 +529,9 @@ TEST_F(BvhAgainstScan, DegenerateHugeAndNonFiniteTrianglesAmongOrdinaryOnes) {
 TEST_F(BvhAgainstScan, RandomSoupsAtManyScales) {
   for (const double scale : {1e-2, 1.0, 30.0, 1e3, 1e6}) {
     Rng rng(uint32_t(7 + scale));
-    Install(Soup(400, scale, scale / 4, rng));
+    Install(Soup(200, scale, scale / 4, rng));
     std::vector<Ray> rays;
-    for (int i = 0; i < 30000; ++i) {
+    for (int i = 0; i < Rays(40000); ++i) {
       const double spread = i % 2 ? 1.2 * scale : 5 * scale;
       rays.push_back(Ray{V(rng.Uniform(-spread, spread), rng.Uniform(-spread, spread),
                            rng.Uniform(-spread, spread)),
@@ -471,7 +539,8 @@ TEST_F(BvhAgainstScan, RandomSoupsAtManyScales) {
     }
     const Tally tally = Compare(rays, "soup at scale " + std::to_string(scale));
     EXPECT_EQ(tally.mismatches, 0);
-    if (scale >= 1.0) EXPECT_GT(tally.hits, tally.rays / 20) << scale;
+    // At 0.01 most triangles are below the determinant threshold.
+    EXPECT_GT(tally.hits, 100) << scale;
   }
 }
 
@@ -482,7 +551,7 @@ TEST_F(BvhAgainstScan, FarOriginsAndRaysOutsideTheBoundedRange) {
   Install(Grid(8, 0.1, rng, nullptr));
   std::vector<Ray> rays;
   for (const double distance : {1e3, 1e5, 1e7, 1e9, 1e11, 3e12, 1e20}) {
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < Rays(2000); ++i) {
       const OccluderTriangle& tri = triangles_[size_t(rng.Int(0, int(triangles_.size()) - 1))];
       const Vec3 x = PointOn(tri, rng.Uniform(0, 0.5), rng.Uniform(0, 0.5));
       Vec3 u = rng.Unit();
@@ -505,7 +574,7 @@ TEST_F(BvhAgainstScan, ZeroDirectionsAndTinyOrHugeDirections) {
   Rng rng(9);
   Install(Grid(6, 0.2, rng, nullptr));
   std::vector<Ray> rays;
-  for (int i = 0; i < 3000; ++i) {
+  for (int i = 0; i < Rays(3000); ++i) {
     const Vec3 o = V(rng.Uniform(-2, 2), rng.Uniform(-2, 2), rng.Uniform(0.5, 3));
     rays.push_back(Ray{o, V(0, 0, 0)});
     rays.push_back(Ray{o, Vec3{-0.0f, 0.0f, -0.0f}});
@@ -524,7 +593,7 @@ TEST_F(BvhAgainstScan, OneTriangleAndNone) {
   Rng rng(10);
   Install({Facing(V(0, 0, 0), V(1, 0, 0), V(0, 1, 0), V(0, 0, -1))});
   std::vector<Ray> rays;
-  for (int i = 0; i < 20000; ++i)
+  for (int i = 0; i < Rays(40000); ++i)
     rays.push_back(Aim(V(rng.Uniform(-2, 2), rng.Uniform(-2, 2), rng.Uniform(-3, 1)),
                        V(rng.Uniform(-0.2, 1.2), rng.Uniform(-0.2, 1.2), 0), rng.Length()));
   const Tally tally = Compare(rays, "one triangle");
@@ -575,7 +644,7 @@ TEST_F(BvhAgainstScan, WithoutMarginsTheHardRaysGoWrong) {
   int64_t mismatches = 0;
   {
     Rng rng(1);
-    Install(Grid(12, 0.05, rng, nullptr));
+    Install(Grid(10, 0.05, rng, nullptr));
     mismatches += Compare(MeshRays(triangles_, 20000, 4.0, rng), "bare", false).mismatches;
   }
   EXPECT_GT(mismatches, 0);

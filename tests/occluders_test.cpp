@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "document.h"
@@ -16,16 +18,34 @@ OccluderTriangle UnitTriangleAt(float z) {
   return OccluderTriangle{0, 0, {{0, 0, z}, {1, 0, z}, {0, 1, z}}};
 }
 
+// Installs triangles by hand, with the hierarchy over them, and runs every
+// query in both modes: each expectation below holds for the scan and for the
+// hierarchy alike.
 class OccluderQuery : public ::testing::Test {
  protected:
   void Use(std::vector<OccluderTriangle> triangles) {
+    ReleaseOccluderBvh();
     triangles_ = std::move(triangles);
     g_plugin.occluders = triangles_.empty() ? nullptr : triangles_.data();
     g_plugin.occluderCount = static_cast<int32_t>(triangles_.size());
+    BuildOccluderBvh();
   }
   void TearDown() override {
+    ReleaseOccluderBvh();
     g_plugin.occluders = nullptr;
     g_plugin.occluderCount = 0;
+    SetOccluderQueryMode(OccluderQueryMode::kHierarchy);
+  }
+  // The answer of NearestHitDistance in both modes; a difference between
+  // them fails the test.
+  float Query(const Vec3& origin, const Vec3& direction) {
+    SetOccluderQueryMode(OccluderQueryMode::kLinearScan);
+    const float plain = NearestHitDistance(origin, direction);
+    SetOccluderQueryMode(OccluderQueryMode::kHierarchy);
+    const float fast = NearestHitDistance(origin, direction);
+    EXPECT_EQ(FloatBits(fast), FloatBits(plain));
+    EXPECT_EQ(FloatBits(NearestHitDistanceLinear(origin, direction)), FloatBits(plain));
+    return fast;
   }
   std::vector<OccluderTriangle> triangles_;
 };
@@ -92,7 +112,10 @@ TEST_F(OccluderQuery, Cases) {
   };
   for (const Case& c : cases) {
     Use(c.triangles);
-    EXPECT_EQ(NearestHitDistance(c.origin, c.direction), c.expected) << c.name;
+    if (!c.triangles.empty()) {
+      EXPECT_TRUE(DescribeOccluderBvh().usable) << c.name;
+    }
+    EXPECT_EQ(Query(c.origin, c.direction), c.expected) << c.name;
   }
 }
 
@@ -100,7 +123,7 @@ TEST_F(OccluderQuery, DeterminantThresholdHidesSmallTriangles) {
   // det = |D| x twice the area: legs 0.02 give 0.0004, legs 0.05 give 0.0025.
   for (const float leg : {0.02f, 0.05f}) {
     Use({OccluderTriangle{0, 0, {{0, 0, 0}, {leg, 0, 0}, {0, leg, 0}}}});
-    const float hit = NearestHitDistance(Vec3{0.005f, 0.005f, -1}, Vec3{0, 0, 1});
+    const float hit = Query(Vec3{0.005f, 0.005f, -1}, Vec3{0, 0, 1});
     if (leg < 0.03f)
       EXPECT_EQ(hit, 0.0f) << "legs " << leg;
     else  // t is e2.Q / det with det = 0.0025 rounded to float: 1 up to rounding
@@ -110,30 +133,84 @@ TEST_F(OccluderQuery, DeterminantThresholdHidesSmallTriangles) {
 
 TEST_F(OccluderQuery, DegenerateTriangleIsNeverHit) {
   Use({OccluderTriangle{0, 0, {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}}});
-  EXPECT_EQ(NearestHitDistance(Vec3{0.5f, 0, -1}, Vec3{0, 0, 1}), 0.0f);
+  EXPECT_EQ(Query(Vec3{0.5f, 0, -1}, Vec3{0, 0, 1}), 0.0f);
 }
 
 TEST_F(OccluderQuery, NonFiniteInputMisses) {
   Use({UnitTriangleAt(0)});
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  EXPECT_EQ(NearestHitDistance(Vec3{nan, 0.2f, -1}, Vec3{0, 0, 1}), 0.0f);
-  EXPECT_EQ(NearestHitDistance(Vec3{0.2f, 0.2f, -1}, Vec3{0, 0, inf}), 0.0f);
+  EXPECT_EQ(Query(Vec3{nan, 0.2f, -1}, Vec3{0, 0, 1}), 0.0f);
+  EXPECT_EQ(Query(Vec3{0.2f, 0.2f, -1}, Vec3{0, 0, inf}), 0.0f);
+  // A triangle with a non-finite corner is never hit, and does not hide the
+  // unit triangle behind it.
+  Use({OccluderTriangle{0, 0, {{0, 0, 0.5f}, {nan, 0, 0.5f}, {0, 1, 0.5f}}},
+       OccluderTriangle{0, 0, {{0, 0, 0.25f}, {inf, 0, 0.25f}, {0, 1, 0.25f}}}, UnitTriangleAt(2)});
+  EXPECT_EQ(DescribeOccluderBvh().plainTriangles, 2);
+  EXPECT_EQ(Query(Vec3{0.2f, 0.2f, -1}, Vec3{0, 0, 1}), 3.0f);
+}
+
+TEST_F(OccluderQuery, StaleHierarchyIsNotUsed) {
+  // A hierarchy built over one array never answers for another: here the
+  // array is replaced behind its back and the query follows the new one.
+  Use({UnitTriangleAt(1)});
+  std::vector<OccluderTriangle> other = {UnitTriangleAt(4)};
+  g_plugin.occluders = other.data();
+  EXPECT_FALSE(DescribeOccluderBvh().usable);
+  EXPECT_EQ(NearestHitDistance(Vec3{0.2f, 0.2f, -1}, Vec3{0, 0, 1}), 5.0f);
+  g_plugin.occluders = triangles_.data();
+  g_plugin.occluderCount = 0;  // and a changed count
+  EXPECT_FALSE(DescribeOccluderBvh().usable);
+  EXPECT_EQ(NearestHitDistance(Vec3{0.2f, 0.2f, -1}, Vec3{0, 0, 1}), 0.0f);
+}
+
+TEST_F(OccluderQuery, ModeSwitch) {
+  Use({UnitTriangleAt(0)});
+  SetOccluderQueryMode(OccluderQueryMode::kLinearScan);
+  EXPECT_EQ(GetOccluderQueryMode(), OccluderQueryMode::kLinearScan);
+  EXPECT_EQ(NearestHitDistance(Vec3{0.2f, 0.2f, -1}, Vec3{0, 0, 1}), 1.0f);
+  SetOccluderQueryMode(OccluderQueryMode::kHierarchy);
+  EXPECT_EQ(GetOccluderQueryMode(), OccluderQueryMode::kHierarchy);
+  EXPECT_EQ(NearestHitDistance(Vec3{0.2f, 0.2f, -1}, Vec3{0, 0, 1}), 1.0f);
+}
+
+// The environment variable is read once, on first use, so each case runs in
+// a fresh process in which nothing has asked for the mode yet.
+void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value);
+#else
+  setenv(name, value, 1);
+#endif
+}
+
+TEST(OccluderQueryModeDeathTest, EnvironmentSelectsTheScanOnlyWithOne) {
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  struct Case {
+    const char* value;
+    int expectedMode;
+  };
+  for (const Case c : {Case{"1", 1}, Case{"0", 0}, Case{"", 0}, Case{"yes", 0}}) {
+    EXPECT_EXIT(
+        {
+          SetEnvironment("TAMSINK_LINEAR_SCAN", c.value);
+          const int first = static_cast<int>(GetOccluderQueryMode());
+          SetEnvironment("TAMSINK_LINEAR_SCAN", c.expectedMode == 1 ? "0" : "1");
+          const int later = static_cast<int>(GetOccluderQueryMode());  // not read again
+          std::exit(first == later ? 10 + first : 99);
+        },
+        ::testing::ExitedWithCode(10 + c.expectedMode), "")
+        << "TAMSINK_LINEAR_SCAN=" << c.value;
+  }
 }
 
 class OccluderSet : public ::testing::Test {
  protected:
   void SetUp() override {
     BindStandInHost(document_);
-    delete[] g_plugin.occluders;
-    g_plugin.occluders = nullptr;
-    g_plugin.occluderCount = 0;
+    ReleaseOccluderSet();
   }
-  void TearDown() override {
-    delete[] g_plugin.occluders;
-    g_plugin.occluders = nullptr;
-    g_plugin.occluderCount = 0;
-  }
+  void TearDown() override { ReleaseOccluderSet(); }
   host::Document document_;
 };
 
@@ -203,6 +280,62 @@ TEST_F(OccluderSet, HostCallsOnlyForFacesThatGiveTriangles) {
   ASSERT_TRUE(BuildOccluderSet());
   EXPECT_EQ(host::CallCount("MQObj_GetFacePointArray"), 1);
   EXPECT_EQ(host::CallCount("MQObj_GetVertex"), 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(OccluderSet, HierarchyFollowsEveryBuildAndRelease) {
+  // Each build replaces the hierarchy (the old one is freed: the count of
+  // live hierarchies stays at one), a build that yields nothing and a
+  // release leave none.
+  host::Object& o = host::AddObject(document_, "o");
+  AddFace(o, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+  const int32_t before = LiveOccluderBvhCount();
+  ASSERT_TRUE(BuildOccluderSet());
+  EXPECT_EQ(LiveOccluderBvhCount(), before + 1);
+  const OccluderBvhInfo first = DescribeOccluderBvh();
+  EXPECT_TRUE(first.usable);
+  EXPECT_EQ(first.boxedTriangles, 2);
+  ASSERT_TRUE(BuildOccluderSet());
+  EXPECT_EQ(LiveOccluderBvhCount(), before + 1);
+  EXPECT_TRUE(DescribeOccluderBvh().usable);
+  EXPECT_EQ(NearestHitDistance(Vec3{0.75f, 0.25f, -1}, Vec3{0, 0, 1}), 1.0f);
+
+  o.visible = false;
+  EXPECT_FALSE(BuildOccluderSet());
+  EXPECT_EQ(g_plugin.occluderBvh, nullptr);
+  EXPECT_EQ(LiveOccluderBvhCount(), before);
+  EXPECT_EQ(NearestHitDistance(Vec3{0.75f, 0.25f, -1}, Vec3{0, 0, 1}), 0.0f);
+
+  o.visible = true;
+  ASSERT_TRUE(BuildOccluderSet());
+  EXPECT_EQ(LiveOccluderBvhCount(), before + 1);
+  ReleaseOccluderSet();
+  EXPECT_EQ(LiveOccluderBvhCount(), before);
+  EXPECT_EQ(g_plugin.occluderBvh, nullptr);
+  EXPECT_EQ(g_plugin.occluders, nullptr);
+  EXPECT_EQ(g_plugin.occluderCount, 0);
+  ReleaseOccluderSet();  // twice is harmless
+  EXPECT_EQ(LiveOccluderBvhCount(), before);
+}
+
+TEST_F(OccluderSet, HierarchyMakesNoHostCalls) {
+  // The same host calls in the same order as the plain build: the log of a
+  // build equals that of counting plus walking, whatever the hierarchy does.
+  host::Object& o = host::AddObject(document_, "o");
+  AddFace(o, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  AddFace(o, {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}});
+  host::ClearCallLog();
+  ASSERT_TRUE(BuildOccluderSet());
+  // Count walk: object count, object, visible, face count, 2 point counts;
+  // fill walk: the same plus 2 point arrays and 3 + 4 vertices.
+  EXPECT_EQ(host::CallCount("MQDoc_GetObjectCount"), 2);
+  EXPECT_EQ(host::CallCount("MQObj_GetFacePointCount"), 4);
+  EXPECT_EQ(host::CallCount("MQObj_GetFacePointArray"), 2);
+  EXPECT_EQ(host::CallCount("MQObj_GetVertex"), 7);
+  EXPECT_EQ(g_plugin.occluderCount, 3);
 }
 
 }  // namespace

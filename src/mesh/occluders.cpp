@@ -112,18 +112,21 @@ inline bool IntersectFromEdges(const Vec3& origin, const Vec3& direction, const 
 //
 // Determinant. det_f <= (det^ + B)/(1 - k): a box whose largest D.n plus B
 // is at most 0.001 (1 - k) holds no triangle that passes the threshold
-// (this culls back faces). Otherwise every accepted triangle has
-// det_f >= d = max(0.001, (min D.n - B)/(1 + k)), and det^ >= d (1 - k) - B.
+// (this culls back faces). Otherwise every accepted triangle has det_f >= d
+// for any d <= max(0.001, (min D.n - B)/(1 + k)); the power of two below
+// that is used, as its reciprocal is exact.
 //
 // Lateral reach. Acceptance (0 <= u_f <= det_f, v_f >= 0, u_f + v_f <=
 // det_f) bounds the sum of the negative weights among a, b, c (at most two
 // are negative, and the three errors above enter the sum at most once each):
 //     neg <= (k|D| l (2 S_max + l) + 3k det_f) / (det_f (1 - k) - B),
-// which falls as det_f grows, so its value at det_f = d bounds it. The point
-// Y = O' + t^ D is the affine combination of T' with those weights; moving
-// the negative weights onto the positive ones moves it by at most
-// neg diam(T') <= neg l (1 + 2u) onto a point of T'. Adding the distance of
-// T' from the true triangle and of O' from O, the point O + t^ D lies within
+// which falls as det_f grows, so its value at det_f = d bounds it; with
+// x = k + B/d <= 1/2 the denominator is d (1 - x) and 1/(1 - x) <= 1 + 2x.
+// The point Y = O' + t^ D is the affine combination of T' with those
+// weights; moving the negative weights onto the positive ones moves it by at
+// most neg diam(T') <= neg l (1 + 2u) onto a point of T'. Adding the
+// distance of T' from the true triangle and of O' from O, the point
+// O + t^ D lies within
 //     r = neg l (1 + 2k) + k (S_max + l)
 // of the triangle, hence in its corner box grown by r.
 //
@@ -135,11 +138,11 @@ inline bool IntersectFromEdges(const Vec3& origin, const Vec3& direction, const 
 //
 // So a box grown by r that the ray O + s D does not meet for any s in
 // [-E, best + E] holds no triangle accepted with t_f <= best, and is skipped.
-// When the denominator is not positive, or A1 >= 1/2, rounding could let any
-// triangle of the box pass, and the box is entered. All bounds grow with l,
-// S_max and |D| and shrink with d, so an inner node uses the largest edge
-// and the widest box of n below it, and S_max of its own corner box:
-// S_max = sum over axes of max(|O_i - lo_i|, |O_i - hi_i|) >= |O - V0|.
+// When x > 1/2, or A1 >= 1/2, rounding could let any triangle of the box
+// pass, and the box is entered. All bounds grow with l, S_max and |D| and
+// shrink with d, so a subtree uses the largest edge and the widest box of n
+// below it, and S_max of its own corner box: S_max = sum over axes of
+// max(|O_i - lo_i|, |O_i - hi_i|) >= |O - V0|.
 // The bound and the slab test are computed in double with margins
 // (relative 2^-50, 2^-40, 2^-30) that exceed their own rounding, so the
 // computed box interval always contains the exact one.
@@ -159,23 +162,27 @@ struct PreparedTriangle {
   Vec3 e2;
 };
 
-// One cache line. Inner nodes: the first child follows the node, `link` is
-// the index of the second. Leaves: kLeafBit | (count - 1) << kCountShift |
-// first triangle.
-struct alignas(64) BvhNode {
-  float lo[3];      // corner box
-  float hi[3];
-  float normal[6];  // box of n = e2 x e1 below: low x, y, z, then high x, y, z
-  float edge;       // at least the longest edge of any triangle below
-  uint32_t link;
-  uint32_t unused[2];
-};
-static_assert(sizeof(BvhNode) == 64, "one node per cache line");
-
+// A link to a subtree: an inner node's index, or a leaf, kLeafBit |
+// (count - 1) << kCountShift | first triangle, or kEmptyLink.
 constexpr uint32_t kLeafBit = 0x80000000u;
 constexpr int kCountShift = 27;
 constexpr uint32_t kFirstMask = (1u << kCountShift) - 1;
-constexpr int32_t kLeafTarget = 8;  // larger leaves are always split (the count bits hold 16)
+constexpr uint32_t kEmptyLink = 0xFFFFFFFFu;  // a leaf of 16 past the last triangle: never real
+constexpr int32_t kLeafTarget = 8;            // larger leaves are always split (the count bits hold 16)
+
+// An inner node holds what testing its two children needs, each field as a
+// pair [first child, second child], so one load serves both tests. Two
+// cache lines.
+struct alignas(64) BvhNode {
+  float lo[3][2];      // corner box
+  float hi[3][2];
+  float normal[6][2];  // box of n = e2 x e1 below: low x, y, z, then high x, y, z
+  float edge[2];       // at least the longest edge of any triangle below
+  float normalMagnitude[2];  // at least every |normal[i]|
+  uint32_t link[2];
+  uint32_t unused[2];
+};
+static_assert(sizeof(BvhNode) == 128, "two cache lines per node");
 
 // Coordinates and direction components covered by the rounding bounds.
 constexpr double kRangeLimit = 1099511627776.0;  // 2^40
@@ -199,7 +206,7 @@ constexpr int kMedianDepth = 48;  // below this, splits halve: depth stays under
 struct OccluderBvh {
   const OccluderTriangle* source;  // the array and count it was built from
   int32_t sourceCount;
-  BvhNode* nodes;
+  BvhNode* nodes;           // inner nodes; the root is nodes[0]
   int32_t nodeCount;
   int32_t leafCount;
   int32_t depth;
@@ -278,30 +285,36 @@ double EdgeLengthAbove(const Vec3& a, const Vec3& b) {
 // split at bin boundaries of the box centres. Boxes, normal boxes and edges
 // are gathered bottom-up.
 
+// Corner boxes as four-lane vectors (x, y, z, unused), so that growing a
+// bin is one minimum and one maximum.
+typedef float Quad __attribute__((vector_size(16)));
+typedef int32_t IntQuad __attribute__((vector_size(16)));
+
+inline Quad MinQuad(Quad a, Quad b) { return a < b ? a : b; }
+inline Quad MaxQuad(Quad a, Quad b) { return a > b ? a : b; }
+
 struct BuildRef {
-  float lo[3];
-  float hi[3];
-  float centre[3];
+  Quad lo;
+  Quad hi;
   int32_t index;  // array index of the triangle
 };
 
+inline Quad Centre(const BuildRef& r) { return (r.lo + r.hi) * 0.5f; }
+
 struct Box {
-  float lo[3];
-  float hi[3];
+  Quad lo;
+  Quad hi;
 };
 
 void EmptyBox(Box& b) {
-  for (int k = 0; k < 3; ++k) {
-    b.lo[k] = std::numeric_limits<float>::infinity();
-    b.hi[k] = -std::numeric_limits<float>::infinity();
-  }
+  const float inf = std::numeric_limits<float>::infinity();
+  b.lo = Quad{inf, inf, inf, inf};
+  b.hi = Quad{-inf, -inf, -inf, -inf};
 }
 
-void GrowBox(Box& b, const float* lo, const float* hi) {
-  for (int k = 0; k < 3; ++k) {
-    b.lo[k] = std::min(b.lo[k], lo[k]);
-    b.hi[k] = std::max(b.hi[k], hi[k]);
-  }
+inline void GrowBox(Box& b, Quad lo, Quad hi) {
+  b.lo = MinQuad(b.lo, lo);
+  b.hi = MaxQuad(b.hi, hi);
 }
 
 double HalfArea(const Box& b) {
@@ -312,9 +325,29 @@ double HalfArea(const Box& b) {
 }
 
 constexpr int kBins = 16;
-// Costs of entering a node (two box tests) and of one triangle test.
-constexpr double kNodeCost = 2.0;
+// Costs of testing a pair of children and of one triangle test.
+constexpr double kNodeCost = 4.0;
 constexpr double kTriangleCost = 1.0;
+
+// What a parent stores about one child.
+struct Subtree {
+  Box box;
+  float normal[6];
+  float edge;
+  float normalMagnitude;
+  uint32_t link;
+};
+
+void StoreChild(BvhNode& node, int slot, const Subtree& child) {
+  for (int k = 0; k < 3; ++k) {
+    node.lo[k][slot] = child.box.lo[k];
+    node.hi[k][slot] = child.box.hi[k];
+  }
+  for (int k = 0; k < 6; ++k) node.normal[k][slot] = child.normal[k];
+  node.edge[slot] = child.edge;
+  node.normalMagnitude[slot] = child.normalMagnitude;
+  node.link[slot] = child.link;
+}
 
 struct Builder {
   BuildRef* refs;
@@ -327,19 +360,19 @@ struct Builder {
   int32_t leafCount;
   int32_t depth;
 
-  void MakeLeaf(BvhNode& node, int32_t begin, int32_t end) {
+  Subtree MakeLeaf(int32_t begin, int32_t end) {
+    Subtree leaf;
     const int32_t first = boxedNext;
-    Box box;
-    EmptyBox(box);
+    EmptyBox(leaf.box);
     double edge = 0.0;
     for (int k = 0; k < 3; ++k) {
-      node.normal[k] = std::numeric_limits<float>::infinity();
-      node.normal[3 + k] = -std::numeric_limits<float>::infinity();
+      leaf.normal[k] = std::numeric_limits<float>::infinity();
+      leaf.normal[3 + k] = -std::numeric_limits<float>::infinity();
     }
     for (int32_t i = begin; i < end; ++i) {
       const OccluderTriangle& t = source[refs[i].index];
       const PreparedTriangle p = Prepare(t);
-      GrowBox(box, refs[i].lo, refs[i].hi);
+      GrowBox(leaf.box, refs[i].lo, refs[i].hi);
       edge = std::max({edge, EdgeLengthAbove(t.corners[0], t.corners[1]),
                        EdgeLengthAbove(t.corners[1], t.corners[2]),
                        EdgeLengthAbove(t.corners[2], t.corners[0])});
@@ -350,20 +383,19 @@ struct Builder {
                            double(p.e2.x) * p.e1.y - double(p.e2.y) * p.e1.x};
       for (int k = 0; k < 3; ++k) {
         const double slack = std::fabs(n[k]) * kMargin50;
-        node.normal[k] = std::min(node.normal[k], FloatBelow(n[k] - slack));
-        node.normal[3 + k] = std::max(node.normal[3 + k], FloatAbove(n[k] + slack));
+        leaf.normal[k] = std::min(leaf.normal[k], FloatBelow(n[k] - slack));
+        leaf.normal[3 + k] = std::max(leaf.normal[3 + k], FloatAbove(n[k] + slack));
       }
       boxed[boxedNext] = p;
       boxedIndex[boxedNext] = refs[i].index;
       ++boxedNext;
     }
-    for (int k = 0; k < 3; ++k) {
-      node.lo[k] = box.lo[k];
-      node.hi[k] = box.hi[k];
-    }
-    node.edge = FloatAbove(edge);
-    node.link = kLeafBit | uint32_t(end - begin - 1) << kCountShift | uint32_t(first);
+    leaf.edge = FloatAbove(edge);
+    leaf.normalMagnitude = 0.0f;
+    for (const float n : leaf.normal) leaf.normalMagnitude = std::max(leaf.normalMagnitude, std::fabs(n));
+    leaf.link = kLeafBit | uint32_t(end - begin - 1) << kCountShift | uint32_t(first);
     ++leafCount;
+    return leaf;
   }
 
   // Splits [begin, end) at its median along the axis of widest centre spread.
@@ -375,7 +407,7 @@ struct Builder {
     const int32_t mid = begin + (end - begin) / 2;
     std::nth_element(refs + begin, refs + mid, refs + end,
                      [axis](const BuildRef& a, const BuildRef& b) {
-                       return a.centre[axis] < b.centre[axis];
+                       return Centre(a)[axis] < Centre(b)[axis];
                      });
     return mid;
   }
@@ -386,27 +418,42 @@ struct Builder {
   int32_t SahSplit(int32_t begin, int32_t end, const Box& centres, Box& leftCentres,
                    Box& rightCentres) {
     const int32_t n = end - begin;
-    double scale[3];
+    // Bin positions in float: they only choose the split, and the count and
+    // the partition compute them alike. An axis whose spread is too small
+    // for a finite float scale is not split along.
+    float scaleLanes[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     bool usable[3];
     bool any = false;
     for (int axis = 0; axis < 3; ++axis) {
       const double extent = double(centres.hi[axis]) - centres.lo[axis];
-      usable[axis] = extent > 0.0;
+      const double scale = extent > 0.0 ? kBins / extent * (1.0 - 1e-6) : 0.0;
+      usable[axis] = extent > 0.0 && scale < 1e30;
       any = any || usable[axis];
-      scale[axis] = usable[axis] ? kBins / extent * (1.0 - 1e-9) : 0.0;
+      scaleLanes[axis] = usable[axis] ? static_cast<float>(scale) : 0.0f;
     }
     if (!any) return -1;
+    Quad scale;
+    std::memcpy(&scale, scaleLanes, sizeof scale);
+    const Quad origin = centres.lo;
+    const IntQuad lastBin = IntQuad{kBins - 1, kBins - 1, kBins - 1, kBins - 1};
+    const IntQuad firstBin = IntQuad{0, 0, 0, 0};
+    auto binsOf = [&](const BuildRef& r) {
+      Quad position = (Centre(r) - origin) * scale;
+      position = MaxQuad(MinQuad(position, Quad{15.5f, 15.5f, 15.5f, 15.5f}), Quad{0, 0, 0, 0});
+      IntQuad bins = __builtin_convertvector(position, IntQuad);
+      bins = bins < firstBin ? firstBin : bins;
+      return bins > lastBin ? lastBin : bins;
+    };
     int32_t counts[3][kBins] = {};
     Box boxes[3][kBins];
     for (auto& axisBoxes : boxes)
       for (Box& b : axisBoxes) EmptyBox(b);
     for (int32_t i = begin; i < end; ++i) {
       const BuildRef& r = refs[i];
+      const IntQuad bins = binsOf(r);
       for (int axis = 0; axis < 3; ++axis) {
-        int bin = static_cast<int>((double(r.centre[axis]) - centres.lo[axis]) * scale[axis]);
-        bin = std::min(std::max(bin, 0), kBins - 1);
-        ++counts[axis][bin];
-        GrowBox(boxes[axis][bin], r.lo, r.hi);
+        ++counts[axis][bins[axis]];
+        GrowBox(boxes[axis][bins[axis]], r.lo, r.hi);
       }
     }
     double bestCost = std::numeric_limits<double>::infinity();
@@ -446,23 +493,18 @@ struct Builder {
         kNodeCost + (parentArea > 0.0 ? bestCost / parentArea : double(n)) * kTriangleCost;
     if (n <= kLeafTarget && splitCost >= n * kTriangleCost) return -1;
 
-    const double origin = centres.lo[bestAxis], axisScale = scale[bestAxis];
-    auto goesLeft = [&](const BuildRef& r) {
-      int bin = static_cast<int>((double(r.centre[bestAxis]) - origin) * axisScale);
-      bin = std::min(std::max(bin, 0), kBins - 1);
-      return bin < bestBin;
-    };
     EmptyBox(leftCentres);
     EmptyBox(rightCentres);
     int32_t i = begin, j = end;
     while (i < j) {
-      if (goesLeft(refs[i])) {
-        GrowBox(leftCentres, refs[i].centre, refs[i].centre);
+      const Quad c = Centre(refs[i]);
+      if (binsOf(refs[i])[bestAxis] < bestBin) {
+        GrowBox(leftCentres, c, c);
         ++i;
       } else {
         --j;
         std::swap(refs[i], refs[j]);
-        GrowBox(rightCentres, refs[j].centre, refs[j].centre);
+        GrowBox(rightCentres, c, c);
       }
     }
     return i;
@@ -471,13 +513,13 @@ struct Builder {
   static Box CentreBounds(const BuildRef* refs, int32_t begin, int32_t end) {
     Box b;
     EmptyBox(b);
-    for (int32_t i = begin; i < end; ++i) GrowBox(b, refs[i].centre, refs[i].centre);
+    for (int32_t i = begin; i < end; ++i) GrowBox(b, Centre(refs[i]), Centre(refs[i]));
     return b;
   }
 
-  // Builds the subtree of [begin, end) at nodes[nodeCount...].
-  void Build(int32_t begin, int32_t end, const Box& centres, int32_t level) {
-    const int32_t index = nodeCount++;
+  // Builds the subtree of [begin, end): a leaf, or an inner node at
+  // nodes[nodeCount] (depth first, so a node's first inner child follows it).
+  Subtree Build(int32_t begin, int32_t end, const Box& centres, int32_t level) {
     depth = std::max(depth, level);
     const int32_t n = end - begin;
     int32_t mid = -1;
@@ -490,29 +532,59 @@ struct Builder {
         rightCentres = CentreBounds(refs, mid, end);
       }
     }
-    if (mid < 0) {
-      MakeLeaf(nodes[index], begin, end);
-      return;
-    }
-    Build(begin, mid, leftCentres, level + 1);
-    const int32_t second = nodeCount;
-    Build(mid, end, rightCentres, level + 1);
+    if (mid < 0) return MakeLeaf(begin, end);
+    const int32_t index = nodeCount++;
+    const Subtree a = Build(begin, mid, leftCentres, level + 1);
+    const Subtree b = Build(mid, end, rightCentres, level + 1);
     BvhNode& node = nodes[index];
-    const BvhNode& a = nodes[index + 1];
-    const BvhNode& b = nodes[second];
+    StoreChild(node, 0, a);
+    StoreChild(node, 1, b);
+    node.unused[0] = node.unused[1] = 0;
+    Subtree whole;
+    whole.box.lo = MinQuad(a.box.lo, b.box.lo);
+    whole.box.hi = MaxQuad(a.box.hi, b.box.hi);
     for (int k = 0; k < 3; ++k) {
-      node.lo[k] = std::min(a.lo[k], b.lo[k]);
-      node.hi[k] = std::max(a.hi[k], b.hi[k]);
-      node.normal[k] = std::min(a.normal[k], b.normal[k]);
-      node.normal[3 + k] = std::max(a.normal[3 + k], b.normal[3 + k]);
+      whole.normal[k] = std::min(a.normal[k], b.normal[k]);
+      whole.normal[3 + k] = std::max(a.normal[3 + k], b.normal[3 + k]);
     }
-    node.edge = std::max(a.edge, b.edge);
-    node.link = uint32_t(second);
+    whole.edge = std::max(a.edge, b.edge);
+    whole.normalMagnitude = std::max(a.normalMagnitude, b.normalMagnitude);
+    whole.link = uint32_t(index);
+    return whole;
   }
 };
 
 // ---------------------------------------------------------------------------
-// Querying.
+// Querying: both children of a node are tested at once, in the two lanes of
+// a double vector (SSE2 on x86-64, plain code elsewhere).
+
+typedef double Pair __attribute__((vector_size(16)));
+typedef float FloatPair __attribute__((vector_size(8)));
+typedef int64_t Mask __attribute__((vector_size(16)));   // all ones where true
+typedef uint64_t Bits __attribute__((vector_size(16)));
+
+inline Pair Load(const float (&pair)[2]) {
+  FloatPair f;
+  std::memcpy(&f, pair, sizeof f);
+  return __builtin_convertvector(f, Pair);
+}
+inline Pair Both(double x) { return Pair{x, x}; }
+inline Pair Min(Pair a, Pair b) { return a < b ? a : b; }
+inline Pair Max(Pair a, Pair b) { return a > b ? a : b; }
+inline Pair Abs(Pair a) { return a < 0.0 ? -a : a; }
+inline Pair Select(Mask m, Pair a, Pair b) { return m ? a : b; }
+
+// The power of two at or below each (positive, normal) lane, and its exact
+// reciprocal.
+inline void PowerOfTwoBelow(Pair x, Pair& power, Pair& reciprocal) {
+  Bits bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  const Bits exponent = bits >> 52;  // the sign bits are clear
+  const Bits powerBits = exponent << 52;
+  const Bits reciprocalBits = (Bits{2046, 2046} - exponent) << 52;
+  std::memcpy(&power, &powerBits, sizeof power);
+  std::memcpy(&reciprocal, &reciprocalBits, sizeof reciprocal);
+}
 
 struct RayFrame {
   double origin[3];
@@ -520,100 +592,101 @@ struct RayFrame {
   double inverse[3];     // 1 / D_i, unused where parallel
   double absInverse[3];
   bool parallel[3];      // D_i is zero
-  int lowNormal[3];      // which of a node's normal bounds gives the least D.n
-  int highNormal[3];
   double kd;             // k |D|, rounded up
+  double sumAbs;         // |D_x| + |D_y| + |D_z|, rounded up
   bool margins;
 };
 
-struct BoxVerdict {
-  bool keep;
-  double entry;     // lower bound of the parameter where the ray enters
-  double slackA;    // 2 A0 and 2 A1 of the parameter bound, for the re-check
-  double slackB;
-  bool anyParameter;  // the parameter bound is void: never skip on distance
+// The verdict on both children of a node.
+struct PairVerdict {
+  bool keep[2];
+  double entry[2];      // lower bound of the parameter where the ray enters
+  double threshold[2];  // the least best for which the child must be entered
 };
 
-inline BoxVerdict TestBox(const BvhNode& node, const RayFrame& ray, double best) {
-  BoxVerdict verdict{false, 0.0, 0.0, 0.0, false};
-  double r = 0.0, low = 0.0, high = best;
+inline PairVerdict TestChildren(const BvhNode& node, const RayFrame& ray, double best) {
+  const Pair zero = Both(0.0);
+  Pair r = zero, low = zero, high = Both(best);
+  Pair slackA = zero, slackB = zero;
+  Mask open = Mask{0, 0};  // the parameter bound is void
+  Mask keep = Mask{-1, -1};
   if (ray.margins) {
-    const double l = node.edge;
-    const double b = ray.kd * l * l * (1.0 + kMargin40);
-    // The range of D.n over the node, widened past the rounding of the sums.
-    double dLow = 0.0, dHigh = 0.0, dAbs = 0.0;
+    const Pair l = Load(node.edge);
+    const Pair b = Both(ray.kd) * l * l * (1.0 + kMargin40);
+    // The range of D.n over each child, widened past the rounding of the
+    // sums (each at most 2 u_d times the sum of |D_i| |n_i|).
+    Pair dLow = zero, dHigh = zero;
     for (int k = 0; k < 3; ++k) {
-      const double lowTerm = ray.direction[k] * node.normal[ray.lowNormal[k]];
-      const double highTerm = ray.direction[k] * node.normal[ray.highNormal[k]];
-      dLow += lowTerm;
-      dHigh += highTerm;
-      dAbs += std::fabs(lowTerm) + std::fabs(highTerm);
+      const Pair d = Both(ray.direction[k]);
+      const Pair p = d * Load(node.normal[k]), q = d * Load(node.normal[3 + k]);
+      dLow += Min(p, q);
+      dHigh += Max(p, q);
     }
-    dLow -= dAbs * kMargin50;
-    dHigh += dAbs * kMargin50;
-    if (dHigh + b <= kCullLimit) return verdict;  // no determinant passes
-    double d = kThreshold;
-    const double fromNormals = (dLow - b) * (1.0 - kK) * (1.0 - kMargin50);
-    if (fromNormals > d) d = fromNormals;
+    const Pair slack = Both(ray.sumAbs) * Load(node.normalMagnitude) * kMargin50;
+    keep &= dHigh + slack + b > kCullLimit;  // else no determinant passes
+    const Pair fromNormals = (dLow - slack - b) * ((1.0 - kK) * (1.0 - kMargin50));
+    Pair d, inverseD;
+    PowerOfTwoBelow(Max(fromNormals, Both(kThreshold)), d, inverseD);
 
-    double s = 0.0;
-    for (int k = 0; k < 3; ++k)
-      s += std::max(std::fabs(ray.origin[k] - node.lo[k]), std::fabs(ray.origin[k] - node.hi[k]));
+    Pair s = zero;
+    for (int k = 0; k < 3; ++k) {
+      const Pair o = Both(ray.origin[k]);
+      s += Max(Abs(o - Load(node.lo[k])), Abs(o - Load(node.hi[k])));
+    }
     s *= 1.0 + kMargin40;
-    const double denominator = (d * (1.0 - kK) - b) * (1.0 - kMargin50);
-    double a1 = 0.5;
-    if (denominator > 0.0) {
-      const double neg = (ray.kd * l * (2.0 * s + l) + 3.0 * kK * d + kTinyAbsolute) / denominator;
-      r = (neg * l * (1.0 + 2.0 * kK) + kK * (s + l)) * (1.0 + kMargin30);
-      a1 = (b / d + kK) * (1.0 + kK) + kK;
-    } else {
-      r = kInfinity;
-    }
-    if (a1 < 0.5) {
-      const double a0 = kK * l * l * s / d * (1.0 + kK) + 1e-40;
-      verdict.slackA = 2.0 * a0 * (1.0 + kMargin40);
-      verdict.slackB = 2.0 * a1 * (1.0 + kMargin40);
-      const double e = verdict.slackA + verdict.slackB * best;
-      low = -e;
-      high = (best + e) * (1.0 + kMargin50);
-    } else {
-      verdict.anyParameter = true;
-      low = -kInfinity;
-      high = kInfinity;
-    }
+    const Pair x = kK + b * inverseD;
+    const Pair neg = (Both(ray.kd) * l * (2.0 * s + l) + 3.0 * kK * d + kTinyAbsolute) * inverseD *
+                     (1.0 + 2.0 * x);
+    const Mask bounded = x <= 0.5;
+    r = Select(bounded, (neg * l * (1.0 + 2.0 * kK) + kK * (s + l)) * (1.0 + kMargin30),
+               Both(kInfinity));
+    const Pair a1 = (x + kK * x + 2.0 * kK) * (1.0 + kMargin40);  // >= (B/d + k)(1 + k) + k
+    const Pair a0 = kK * l * l * s * inverseD * (1.0 + kK) + 1e-40;
+    open = ~(bounded & (a1 < 0.5));
+    slackA = 2.0 * a0 * (1.0 + kMargin40);
+    slackB = 2.0 * a1 * (1.0 + kMargin40);
+    const Pair e = slackA + slackB * best;
+    low = Select(open, Both(-kInfinity), -e);
+    high = Select(open, Both(kInfinity), (best + e) * (1.0 + kMargin50));
   }
-  double enter = -kInfinity, exit = kInfinity;
+  Pair enter = Both(-kInfinity), exit = Both(kInfinity);
   for (int k = 0; k < 3; ++k) {
-    const double dlo = double(node.lo[k]) - ray.origin[k];
-    const double dhi = double(node.hi[k]) - ray.origin[k];
+    const Pair o = Both(ray.origin[k]);
+    const Pair dlo = Load(node.lo[k]) - o;
+    const Pair dhi = Load(node.hi[k]) - o;
     if (ray.parallel[k]) {
-      if (!(dlo <= r && -dhi <= r)) return verdict;
+      keep &= (dlo <= r) & (-dhi <= r);
       continue;
     }
-    const double t1 = dlo * ray.inverse[k], t2 = dhi * ray.inverse[k];
-    double nearT = std::min(t1, t2), farT = std::max(t1, t2);
+    const Pair inverse = Both(ray.inverse[k]);
+    const Pair t1 = dlo * inverse, t2 = dhi * inverse;
+    Pair nearT = Min(t1, t2), farT = Max(t1, t2);
     if (ray.margins) {
-      const double pad = r * ray.absInverse[k] * (1.0 + kMargin50);
-      nearT = nearT - std::fabs(nearT) * kMargin50 - pad;
-      farT = farT + std::fabs(farT) * kMargin50 + pad;
+      const Pair pad = r * (ray.absInverse[k] * (1.0 + kMargin50));
+      nearT = nearT - Abs(nearT) * kMargin50 - pad;
+      farT = farT + Abs(farT) * kMargin50 + pad;
     }
-    enter = std::max(enter, nearT);
-    exit = std::min(exit, farT);
+    enter = Max(enter, nearT);
+    exit = Min(exit, farT);
   }
-  verdict.keep = enter <= exit && enter <= high && exit >= low;
-  verdict.entry = enter;
-  return verdict;
-}
+  keep &= (enter <= exit) & (enter <= high) & (exit >= low);
 
-// The least `best` for which a box tested with this verdict must still be
-// entered, rounded down: entering is needed while entry <= best + 2 A0 +
-// 2 A1 best.
-inline double ReentryThreshold(const BoxVerdict& v, const RayFrame& ray) {
-  if (!ray.margins) return v.entry;
-  if (v.anyParameter) return -kInfinity;
-  const double numerator = v.entry - v.slackA;
-  if (!(numerator > 0.0)) return numerator;
-  return numerator / (1.0 + v.slackB) * (1.0 - kMargin50);
+  // The re-check after best has shrunk: entering is needed while
+  // entry <= best + 2 A0 + 2 A1 best, so from best >= the threshold below
+  // (rounded down).
+  Pair threshold = enter;
+  if (ray.margins) {
+    const Pair numerator = enter - slackA;
+    const Pair scaled = numerator / (1.0 + slackB) * (1.0 - kMargin50);
+    threshold = Select(open, Both(-kInfinity), Select(numerator > 0.0, scaled, numerator));
+  }
+  PairVerdict verdict;
+  for (int i = 0; i < 2; ++i) {
+    verdict.keep[i] = keep[i] != 0 && node.link[i] != kEmptyLink;
+    verdict.entry[i] = enter[i];
+    verdict.threshold[i] = threshold[i];
+  }
+  return verdict;
 }
 
 // The answer being gathered: the smallest accepted t, and among zeros the
@@ -646,6 +719,19 @@ bool RayInRange(const Vec3& o, const Vec3& d) {
          InRange(d.z);
 }
 
+// Starts loading what visiting a link will read (a node, or a leaf's
+// triangles) while the current tests run: the rays of a bake are not
+// coherent, and the hierarchy of a large set does not fit in the caches.
+inline void Prefetch(const OccluderBvh& bvh, uint32_t link) {
+  if (link & kLeafBit) {
+    __builtin_prefetch(bvh.boxed + (link & kFirstMask));
+  } else {
+    const char* node = reinterpret_cast<const char*>(bvh.nodes + link);
+    __builtin_prefetch(node);
+    __builtin_prefetch(node + 64);
+  }
+}
+
 float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& direction) {
   // A zero direction makes P zero (or NaN against a non-finite edge), so no
   // determinant passes: nothing is hit.
@@ -658,55 +744,46 @@ float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& d
   RayFrame ray;
   const float o[3] = {origin.x, origin.y, origin.z};
   const float d[3] = {direction.x, direction.y, direction.z};
-  double squared = 0.0;
+  double squared = 0.0, sumAbs = 0.0;
   for (int k = 0; k < 3; ++k) {
     ray.origin[k] = o[k];
     ray.direction[k] = d[k];
     ray.parallel[k] = d[k] == 0.0f;
     ray.inverse[k] = ray.parallel[k] ? 0.0 : 1.0 / double(d[k]);
     ray.absInverse[k] = std::fabs(ray.inverse[k]);
-    ray.lowNormal[k] = d[k] >= 0.0f ? k : 3 + k;
-    ray.highNormal[k] = d[k] >= 0.0f ? 3 + k : k;
     squared += double(d[k]) * d[k];
+    sumAbs += std::fabs(double(d[k]));
   }
   ray.kd = kK * std::sqrt(squared) * (1.0 + kMargin50);
+  ray.sumAbs = sumAbs * (1.0 + kMargin50);
   ray.margins = g_margins.load(std::memory_order_relaxed);
 
   struct Pending {
-    uint32_t node;
+    uint32_t link;
     double threshold;
   };
   Pending stack[kStackSize];
   int top = 0;
-  const BvhNode* nodes = bvh.nodes;
-  if (!TestBox(nodes[0], ray, nearest.best).keep) return nearest.Result();
-  uint32_t current = 0;
+  uint32_t current = 0;  // the root
   for (;;) {
-    const BvhNode& node = nodes[current];
-    if (node.link & kLeafBit) {
-      const int32_t first = int32_t(node.link & kFirstMask);
-      const int32_t count = int32_t((node.link >> kCountShift) & 0xFu) + 1;
+    if (current & kLeafBit) {
+      const int32_t first = int32_t(current & kFirstMask);
+      const int32_t count = int32_t((current >> kCountShift) & 0xFu) + 1;
       for (int32_t i = first; i < first + count; ++i)
         nearest.Consider(origin, direction, bvh.boxed[i], bvh.boxedIndex, i);
     } else {
-      uint32_t a = current + 1, b = node.link;
-      BoxVerdict va = TestBox(nodes[a], ray, nearest.best);
-      BoxVerdict vb = TestBox(nodes[b], ray, nearest.best);
-      if (va.keep && vb.keep) {
-        if (vb.entry < va.entry) {
-          std::swap(a, b);
-          std::swap(va, vb);
-        }
-        stack[top++] = Pending{b, ReentryThreshold(vb, ray)};
-        current = a;
+      const BvhNode& node = bvh.nodes[current];
+      const PairVerdict v = TestChildren(node, ray, nearest.best);
+      if (v.keep[0] && v.keep[1]) {
+        const int first = v.entry[1] < v.entry[0] ? 1 : 0;
+        Prefetch(bvh, node.link[first]);
+        stack[top++] = Pending{node.link[1 - first], v.threshold[1 - first]};
+        current = node.link[first];
         continue;
       }
-      if (va.keep) {
-        current = a;
-        continue;
-      }
-      if (vb.keep) {
-        current = b;
+      if (v.keep[0] || v.keep[1]) {
+        current = node.link[v.keep[0] ? 0 : 1];
+        Prefetch(bvh, current);
         continue;
       }
     }
@@ -714,7 +791,7 @@ float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& d
       if (top == 0) return nearest.Result();
       const Pending& p = stack[--top];
       if (p.threshold <= double(nearest.best)) {
-        current = p.node;
+        current = p.link;
         break;
       }
     }
@@ -827,8 +904,9 @@ void BuildOccluderBvh() {
     return;
   }
   const size_t boxedSize = static_cast<size_t>(boxedCount);
-  // At most 2 n - 1 nodes; the pages past those used are never touched.
-  const size_t nodeCapacity = boxedSize > 0 ? 2 * boxedSize - 1 : 0;
+  // At most n - 1 inner nodes (and one for a root that is a leaf); the
+  // pages past those used are never touched.
+  const size_t nodeCapacity = boxedSize > 1 ? boxedSize - 1 : boxedSize;
   BuildRef* refs = new (std::nothrow) BuildRef[boxedSize];
   BvhNode* nodes = new (std::nothrow) BvhNode[nodeCapacity];
   bvh->boxed = new (std::nothrow) PreparedTriangle[boxedSize];
@@ -856,15 +934,12 @@ void BuildOccluderBvh() {
     if (IsPointTriangle(source[i])) continue;
     const Vec3* c = source[i].corners;
     BuildRef& r = refs[nextRef++];
-    r.lo[0] = std::min({c[0].x, c[1].x, c[2].x});
-    r.lo[1] = std::min({c[0].y, c[1].y, c[2].y});
-    r.lo[2] = std::min({c[0].z, c[1].z, c[2].z});
-    r.hi[0] = std::max({c[0].x, c[1].x, c[2].x});
-    r.hi[1] = std::max({c[0].y, c[1].y, c[2].y});
-    r.hi[2] = std::max({c[0].z, c[1].z, c[2].z});
-    for (int k = 0; k < 3; ++k) r.centre[k] = 0.5f * r.lo[k] + 0.5f * r.hi[k];
+    const Quad p = Quad{c[0].x, c[0].y, c[0].z, 0.0f}, q = Quad{c[1].x, c[1].y, c[1].z, 0.0f},
+               w = Quad{c[2].x, c[2].y, c[2].z, 0.0f};
+    r.lo = MinQuad(MinQuad(p, q), w);
+    r.hi = MaxQuad(MaxQuad(p, q), w);
     r.index = i;
-    GrowBox(centres, r.centre, r.centre);
+    GrowBox(centres, Centre(r), Centre(r));
   }
   bvh->plainCount = plain;
   bvh->skippedCount = skipped;
@@ -872,7 +947,16 @@ void BuildOccluderBvh() {
 
   if (boxedCount > 0) {
     Builder builder{refs, source, nodes, 0, bvh->boxed, bvh->boxedIndex, 0, 0, 0};
-    builder.Build(0, boxedCount, centres, 1);
+    const Subtree root = builder.Build(0, boxedCount, centres, 1);
+    if (root.link & kLeafBit) {
+      // A single leaf: a root node whose second child is empty.
+      Subtree none = root;
+      none.link = kEmptyLink;
+      StoreChild(nodes[0], 0, root);
+      StoreChild(nodes[0], 1, none);
+      nodes[0].unused[0] = nodes[0].unused[1] = 0;
+      builder.nodeCount = 1;
+    }
     bvh->nodeCount = builder.nodeCount;
     bvh->leafCount = builder.leafCount;
     bvh->depth = builder.depth;

@@ -102,13 +102,13 @@ void SetOccluderQueryMode(OccluderQueryMode mode);
 // there is none.
 struct OccluderBvhInfo {
   bool usable;              // built from the current array and count
-  int32_t nodes;            // boxes, leaves included
-  int32_t leaves;
-  int32_t depth;            // longest root-to-leaf path, in nodes
+  int32_t nodes;            // inner nodes (128 bytes, each holding both children's boxes)
+  int32_t leaves;           // up to 8 triangles each
+  int32_t depth;            // levels, the leaves' included
   int32_t boxedTriangles;   // triangles held in leaves
   int32_t plainTriangles;   // triangles tested on every query (out of range)
   int32_t skippedTriangles; // point triangles (all corners equal), never hit
-  size_t bytes;             // heap bytes of the hierarchy
+  size_t bytes;             // heap bytes of the hierarchy, the triangle array not counted
 };
 OccluderBvhInfo DescribeOccluderBvh();
 
