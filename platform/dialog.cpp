@@ -18,10 +18,11 @@
 // - the dialog's position is relative to the owner's client area (screen
 //   coordinates with DS_ABSALIGN or without an owner); DS_CENTER is ignored;
 // - no WM_SETFONT is sent: the base units are fixed (platform_hooks.h);
-// - Enter with the focus on an enabled push button clicks that button (its
-//   BN_CLICKED goes to the button's own parent, also inside a child dialog);
-//   otherwise the default push button's command, or IDOK without one, goes
-//   to the dialog; Escape sends IDCANCEL unless a disabled IDCANCEL control
+// - Enter presses the focused push button only when it is the default push
+//   button (BS_DEFPUSHBUTTON), and its command then goes to the dialog that
+//   took the key; SetFocus alone does not make a button the default, so
+//   Enter on an ordinary focused push button sends the dialog's default
+//   command, or IDOK without one, as the real dialog manager does; Escape sends IDCANCEL unless a disabled IDCANCEL control
 //   exists; Tab moves the focus to the next tab stop (Shift is not seen);
 // - EndDialog on a modeless dialog marks it ended and hides it; it stays a
 //   window until it, or its parent, is destroyed.
@@ -57,12 +58,6 @@ bool IsInside(const PlatformWindow* ancestor, const PlatformWindow* w) {
   for (; w != nullptr; w = w->parent)
     if (w == ancestor) return true;
   return false;
-}
-
-bool IsPushButton(const PlatformWindow* w) {
-  if (w->kind != ControlClass::kButton) return false;
-  const DWORD type = w->style & BS_TYPEMASK;
-  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
 }
 
 // Gives `control` the focus as the dialog manager does: an edit has all its
@@ -148,8 +143,10 @@ HWND CreateFromTemplate(const DialogTemplate& dialog, HWND parentOrOwner, DLGPRO
 
 void EnterKey(PlatformWindow* d) {
   PlatformWindow* focus = PlatformLive(GetFocus());
-  if (focus != nullptr && IsInside(d, focus) && IsPushButton(focus)) {
-    SendMessageA(focus, BM_CLICK, 0, 0);
+  if (focus != nullptr && IsInside(d, focus) && focus->kind == ControlClass::kButton &&
+      (focus->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+    if (focus->enabled)
+      SendMessageA(d, WM_COMMAND, MAKEWPARAM(focus->id, BN_CLICKED), reinterpret_cast<LPARAM>(focus));
     return;
   }
   const LRESULT defaultId = SendMessageA(d, DM_GETDEFID, 0, 0);

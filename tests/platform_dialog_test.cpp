@@ -364,7 +364,10 @@ TEST_F(PlatformDialogTest, EnterOnAnEditSendsIdOk) {
   EXPECT_EQ(commands.back(), (Command{IDOK, BN_CLICKED, 0}));
 }
 
-TEST_F(PlatformDialogTest, EnterOnAPushButtonClicksIt) {
+// As the real dialog manager does (seen under Wine with the plug-in's own
+// dialog): focusing a push button with SetFocus does not make it the default
+// button, so Enter still sends the dialog's default command, here IDOK.
+TEST_F(PlatformDialogTest, EnterOnAnOrdinaryFocusedPushButtonSendsIdOk) {
   HWND button = nullptr;
   g.onIdle = [&](HWND dialog) {
     if (g.idleRounds > 1) {
@@ -380,9 +383,10 @@ TEST_F(PlatformDialogTest, EnterOnAPushButtonClicksIt) {
     return message == WM_INITDIALOG;
   };
   EXPECT_EQ(Run(200), 4);
+  ASSERT_NE(button, nullptr);
   const std::vector<Command> commands = Commands();
   ASSERT_EQ(commands.size(), 1u);
-  EXPECT_EQ(commands[0], (Command{301, BN_CLICKED, reinterpret_cast<LPARAM>(button)}));
+  EXPECT_EQ(commands[0], (Command{IDOK, BN_CLICKED, 0}));
 }
 
 TEST_F(PlatformDialogTest, EnterUsesTheDefaultPushButton) {
