@@ -68,15 +68,6 @@ bool HostCanGather(const HostApi& host) {
          host.MQObj_GetFaceCoordinateArray != nullptr && host.MQObj_GetVertex != nullptr;
 }
 
-void ReleaseGathering() {
-  delete[] g_plugin.faceRecords;
-  g_plugin.faceRecords = nullptr;
-  g_plugin.faceCount = 0;
-  delete[] g_plugin.vertexNormals;
-  g_plugin.vertexNormals = nullptr;
-  g_plugin.vertexCount = 0;
-}
-
 // Reads face `face` into `record` (which starts zeroed): its point count,
 // and for a face of three or more points its first corners and face normal.
 // The host is asked for nothing else of a face below three points.
@@ -119,6 +110,16 @@ void ReadFace(const HostApi& host, MQObject object, int32_t face, int32_t vertex
 }
 
 }  // namespace
+
+void ReleaseFaceRecords() {
+  delete[] g_plugin.faceRecords;
+  g_plugin.faceRecords = nullptr;
+  g_plugin.faceCount = 0;
+  delete[] g_plugin.vertexNormals;
+  g_plugin.vertexNormals = nullptr;
+  g_plugin.vertexCount = 0;
+}
+
 
 Vec3 TriangleNormal(const Vec3& p0, const Vec3& p1, const Vec3& p2) {
   // Edges and the cross product are local vectors, so each is stored as float.
@@ -188,7 +189,7 @@ void SmoothVertexNormals(FaceRecord* records, int32_t faceCount, Vec3* vertexNor
 }
 
 bool GatherFaceRecords() {
-  ReleaseGathering();
+  ReleaseFaceRecords();
 
   const HostApi& host = g_plugin.host;
   if (!HostCanGather(host)) return true;

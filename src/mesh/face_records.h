@@ -44,6 +44,9 @@ constexpr int32_t kMaxGatherCount = 1 << 28;
 // API. Always returns true.
 bool GatherFaceRecords();
 
+// Frees the face records and vertex normals of the last gathering.
+void ReleaseFaceRecords();
+
 // The smoothing half of the gathering, on records already read from the host
 // (faceNormal and corners filled): adds every valid record's faceNormal to
 // the entries of its corners' vertices, normalises every entry (to (0, 0, 0)

@@ -47,13 +47,7 @@ void ReleaseInvocationBuffers() {
 
 void ReleaseLibraryBuffers() {
   FreeTableAndOccluders();
-  // GatherFaceRecords allocates both arrays with new[].
-  delete[] g_plugin.faceRecords;
-  g_plugin.faceRecords = nullptr;
-  g_plugin.faceCount = 0;
-  delete[] g_plugin.vertexNormals;
-  g_plugin.vertexNormals = nullptr;
-  g_plugin.vertexCount = 0;
+  ReleaseFaceRecords();
 }
 
 bool RunInvocation() {
