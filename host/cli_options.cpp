@@ -15,9 +15,15 @@ const char* const kModeNames[] = {"normal", "shade", "shadow", "ao"};
 constexpr double kBytesPerTexel = 32.0;
 // What the baker allows the table and the image together.
 constexpr double kMemoryBudget = 8.0 * 1024 * 1024 * 1024;
+// The plug-in reads its path edit into a 260-byte buffer.
+constexpr size_t kMaxOutputPathBytes = 259;
+
+// Values are typed into the dialog as one session line each, so a line
+// break, which strtol and strtod skip as leading white space, is refused.
+bool OneLine(const std::string& text) { return text.find_first_of("\r\n") == std::string::npos; }
 
 bool ParseInt(const std::string& text, long minimum, long maximum, long* value) {
-  if (text.empty()) return false;
+  if (text.empty() || !OneLine(text)) return false;
   char* end = nullptr;
   errno = 0;
   const long v = std::strtol(text.c_str(), &end, 10);
@@ -27,7 +33,7 @@ bool ParseInt(const std::string& text, long minimum, long maximum, long* value) 
 }
 
 bool ParseReal(const std::string& text, double* value) {
-  if (text.empty()) return false;
+  if (text.empty() || !OneLine(text)) return false;
   char* end = nullptr;
   errno = 0;
   const double v = std::strtod(text.c_str(), &end);
@@ -83,8 +89,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, BakeOptions* options
   BakeOptions o;
   std::vector<std::string> positional;
   bool modesGiven = false;
+  // A message is one line, whatever the value it quotes.
   const auto fail = [&](const std::string& message) {
-    *error = message;
+    error->clear();
+    for (const char c : message) *error += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
     return false;
   };
 
@@ -221,6 +229,20 @@ bool ParseCommandLine(const std::vector<std::string>& args, BakeOptions* options
   for (size_t a = 0; a < o.modes.size(); ++a)
     for (size_t b = a + 1; b < o.modes.size(); ++b)
       if (o.modes[a] == o.modes[b]) return fail(std::string("mode '") + ModeName(o.modes[a]) + "' given twice");
+  // The path is typed into the plug-in's path edit as one session line and
+  // read back from a 260-byte buffer with a leading asterisk dropped: a path
+  // the edit cannot hold as it is would be written somewhere else.
+  for (const int mode : o.modes) {
+    const std::string path = OutputPath(o, mode);
+    if (!OneLine(path)) return fail("the output path must not contain a line break");
+    if (path.size() > kMaxOutputPathBytes) {
+      std::ostringstream m;
+      m << "the output path is " << path.size() << " bytes long; the plug-in takes at most "
+        << kMaxOutputPathBytes << " (" << path.substr(0, 40) << "...)";
+      return fail(m.str());
+    }
+    if (path[0] == '*') return fail("the output path must not start with '*', which the plug-in drops: '" + path + "'");
+  }
   *options = o;
   return true;
 }

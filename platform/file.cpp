@@ -1,7 +1,9 @@
-// CreateFileA, WriteFile and CloseHandle over POSIX files, for the one way the
-// plug-in opens files: create or truncate, write only, unshared. A file opened
-// with FILE_FLAG_WRITE_THROUGH has each write flushed to storage before
-// WriteFile returns, as the flag promises on Windows.
+// The KERNEL32 file calls over POSIX files, for the ways the plug-in uses
+// files: write only and unshared, created new (CREATE_NEW), created or
+// truncated (CREATE_ALWAYS) or opened as it is (OPEN_EXISTING); flushed,
+// renamed over another file and deleted. A file opened with
+// FILE_FLAG_WRITE_THROUGH has each write flushed to storage before WriteFile
+// returns, as the flag promises on Windows.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,6 +11,7 @@
 #include <unistd.h>
 
 #include <new>
+#include <string>
 
 #include "win32.h"
 
@@ -19,12 +22,62 @@ struct PosixFile {
   bool writeThrough;
 };
 
+bool OpenFlags(DWORD creationDisposition, int* flags) {
+  switch (creationDisposition) {
+    case CREATE_NEW:
+      *flags = O_CREAT | O_EXCL;
+      return true;
+    case CREATE_ALWAYS:
+      *flags = O_CREAT;
+      return true;
+    case OPEN_EXISTING:
+      *flags = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The folder a path names its file in: "." for a bare name, "/" for a file
+// in the root.
+std::string FolderOf(const char* path) {
+  const std::string text(path);
+  const size_t slash = text.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return text.substr(0, slash);
+}
+
+// fsync, where a file that cannot be synced (a pipe, a device, a file system
+// without the call: EINVAL, ENOTSUP, EROFS) has nothing waiting to be
+// written; any other failure means the data may not have reached the disk.
+bool Sync(int fd) {
+  int result;
+  do {
+    result = fsync(fd);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 || errno == EINVAL || errno == ENOTSUP || errno == EROFS;
+}
+
+// Makes a rename in `folder` durable.
+bool SyncFolder(const std::string& folder) {
+  int fd;
+  do {
+    fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  const bool synced = Sync(fd);
+  close(fd);
+  return synced;
+}
+
 }  // namespace
 
 HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* /*security*/,
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE /*templateFile*/) {
   if (fileName == nullptr || fileName[0] == '\0') return INVALID_HANDLE_VALUE;
-  if (desiredAccess != GENERIC_WRITE || creationDisposition != CREATE_ALWAYS)
+  int createFlags = 0;
+  if (desiredAccess != GENERIC_WRITE || !OpenFlags(creationDisposition, &createFlags))
     return INVALID_HANDLE_VALUE;
   // O_NONBLOCK only for the open itself: a FIFO without a reader then fails
   // at once instead of blocking the caller forever. The file is truncated
@@ -32,7 +85,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* 
   // as it was.
   int fd;
   do {
-    fd = open(fileName, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    fd = open(fileName, O_WRONLY | createFlags | O_NONBLOCK | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return INVALID_HANDLE_VALUE;
   const int statusFlags = fcntl(fd, F_GETFL);
@@ -55,8 +108,9 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* 
     }
   }
   struct stat info;
+  const bool truncate = creationDisposition == CREATE_ALWAYS;
   if (fstat(fd, &info) != 0 ||
-      (S_ISREG(info.st_mode) && info.st_size != 0 && ftruncate(fd, 0) != 0)) {
+      (truncate && S_ISREG(info.st_mode) && info.st_size != 0 && ftruncate(fd, 0) != 0)) {
     close(fd);
     return INVALID_HANDLE_VALUE;
   }
@@ -85,7 +139,7 @@ BOOL WriteFile(HANDLE handle, const void* buffer, DWORD bytesToWrite, DWORD* byt
   }
   if (bytesWritten != nullptr) *bytesWritten = done;
   if (done < bytesToWrite) return FALSE;
-  if (file->writeThrough && fsync(file->fd) != 0) return FALSE;
+  if (file->writeThrough && !Sync(file->fd)) return FALSE;
   return TRUE;
 }
 
@@ -96,3 +150,54 @@ BOOL CloseHandle(HANDLE handle) {
   delete file;
   return result == 0 ? TRUE : FALSE;
 }
+
+DWORD GetFileAttributesA(LPCSTR fileName) {
+  if (fileName == nullptr || fileName[0] == '\0') return INVALID_FILE_ATTRIBUTES;
+  struct stat info;
+  if (stat(fileName, &info) != 0) return INVALID_FILE_ATTRIBUTES;
+  return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+DWORD GetFileType(HANDLE handle) {
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return FILE_TYPE_UNKNOWN;
+  struct stat info;
+  if (fstat(static_cast<PosixFile*>(handle)->fd, &info) != 0) return FILE_TYPE_UNKNOWN;
+  if (S_ISREG(info.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(info.st_mode)) return FILE_TYPE_CHAR;
+  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_UNKNOWN;
+}
+
+BOOL FlushFileBuffers(HANDLE handle) {
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return FALSE;
+  return Sync(static_cast<PosixFile*>(handle)->fd) ? TRUE : FALSE;
+}
+
+BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
+  if (existingFileName == nullptr || existingFileName[0] == '\0' || newFileName == nullptr ||
+      newFileName[0] == '\0')
+    return FALSE;
+  if ((flags & MOVEFILE_REPLACE_EXISTING) != 0) {
+    // rename replaces a file in one step, and refuses a folder as the new
+    // name (EISDIR), as MoveFileExA does.
+    if (rename(existingFileName, newFileName) != 0) return FALSE;
+  } else {
+    // Without replacing: a hard link fails when the new name exists, so no
+    // file can appear between a check and the rename.
+    if (link(existingFileName, newFileName) != 0) return FALSE;
+    if (unlink(existingFileName) != 0) {
+      unlink(newFileName);
+      return FALSE;
+    }
+  }
+  if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncFolder(FolderOf(newFileName))) return FALSE;
+  return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR fileName) {
+  if (fileName == nullptr || fileName[0] == '\0') return FALSE;
+  // unlink refuses a folder (EISDIR), as DeleteFileA does.
+  return unlink(fileName) == 0 ? TRUE : FALSE;
+}
+
+DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }

@@ -337,9 +337,19 @@ struct TCITEMA {
 
 // Files.
 #define GENERIC_WRITE 0x40000000UL
+#define CREATE_NEW 1
 #define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010UL
 #define FILE_ATTRIBUTE_NORMAL 0x00000080UL
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define FILE_FLAG_WRITE_THROUGH 0x80000000UL
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+#define MOVEFILE_REPLACE_EXISTING 0x00000001UL
+#define MOVEFILE_WRITE_THROUGH 0x00000008UL
 
 // KERNEL32.
 HMODULE LoadLibraryA(LPCSTR fileName);
@@ -351,6 +361,22 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, void* 
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
                void* overlapped);
 BOOL CloseHandle(HANDLE object);
+// INVALID_FILE_ATTRIBUTES when nothing of that name can be found (a dangling
+// link included), FILE_ATTRIBUTE_DIRECTORY for a folder, else
+// FILE_ATTRIBUTE_NORMAL.
+DWORD GetFileAttributesA(LPCSTR fileName);
+// FILE_TYPE_DISK for a regular file, FILE_TYPE_CHAR for a character device,
+// FILE_TYPE_PIPE for a pipe or socket; FILE_TYPE_UNKNOWN for anything else
+// (here also a block device) and for a bad handle.
+DWORD GetFileType(HANDLE file);
+BOOL FlushFileBuffers(HANDLE file);
+// Renames a file; with MOVEFILE_REPLACE_EXISTING over an existing file in one
+// step, with MOVEFILE_WRITE_THROUGH returning only once the rename is on the
+// disk. Fails for a folder as the new name.
+BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags);
+// Fails for a folder.
+BOOL DeleteFileA(LPCSTR fileName);
+DWORD GetCurrentProcessId();
 
 // USER32.
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC dialogProc,

@@ -12,3 +12,9 @@ for preset in release asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+scripts/fuzz.sh 15
+
+# The Windows plug-in, cross-built and tested under Wine against the Release
+# build above.
+echo "== windows" >&2
+scripts/windows/test.sh

@@ -418,18 +418,21 @@ TEST_F(FileStreamTest, WritesAfterOneAnotherAppend) {
   EXPECT_EQ(ReadFile(path), (Bytes{'a', 'b', 'c', 'd'}));
 }
 
-// The file is opened unshared: a second open of it fails while the first
-// stream holds it, and leaves the holder's content alone.
+// An existing file is held unshared from Open to Close: a second open of it
+// fails meanwhile. The file keeps its old content until the holder's Close
+// replaces it whole (atomic_write_test has the rest of that story).
 TEST_F(FileStreamTest, FileInUseCannotBeOpenedAgain) {
   const std::string path = PathOf("out.bmp");
+  WriteFileDirectly(path, Bytes{'o', 'l', 'd'});
   FileStream holder;
   ASSERT_TRUE(holder.Open(path.c_str(), "w"));
   EXPECT_EQ(holder.Write("abc", 3), 3);
   FileStream other;
   EXPECT_FALSE(other.Open(path.c_str(), "w"));
   EXPECT_EQ(other.Write("xyz", 3), 0);
-  EXPECT_EQ(ReadFile(path), (Bytes{'a', 'b', 'c'}));
+  EXPECT_EQ(ReadFile(path), (Bytes{'o', 'l', 'd'}));
   holder.Close();
+  EXPECT_EQ(ReadFile(path), (Bytes{'a', 'b', 'c'}));
   EXPECT_TRUE(other.Open(path.c_str(), "w"));
 }
 

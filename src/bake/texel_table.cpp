@@ -113,6 +113,14 @@ void WalkFace(TexelEntry* table, int32_t size, int32_t face, const WalkCorners& 
   const double length = lengthA > lengthB ? lengthA : lengthB;
   int32_t railIntervals;
   if (!WalkIntervals(size, length, railIntervals)) return;
+  // The cross lines run between the rails, so none is longer than the longer
+  // of the sides 0->3 and 1->2 (the gap between two linear rails is linear,
+  // and a length is convex), up to the drift of the running rail points.
+  const double sideA = UVDistance(c.uv[0], c.uv[3]);
+  const double sideB = UVDistance(c.uv[1], c.uv[2]);
+  const double crossSamples = 2.0 + 2.0 * size * (sideA > sideB ? sideA : sideB);
+  const double samples = (railIntervals + 1.0) * crossSamples;
+  if (!(samples <= kMaxWalkSamples && samples <= kMaxWalkSamplesPerTexel * size * size)) return;
 
   const Vec2 stepAuv = Step(c.uv[0], c.uv[1], railIntervals);
   const Vec2 stepBuv = Step(c.uv[3], c.uv[2], railIntervals);

@@ -11,7 +11,8 @@
 // advance by repeated float addition. The first sample to reach a texel wins.
 //
 // Failure: a face with a non-finite UV, or one too large to walk (see
-// kMaxWalkIntervals), claims nothing; the rest of the table is built as usual.
+// kMaxWalkIntervals and kMaxWalkSamples), claims nothing; the rest of the
+// table is built as usual.
 #pragma once
 
 #include <cstdint>
@@ -26,11 +27,24 @@ struct TexelEntry {
 
 // Faces for which 2 x size x (largest UV distance between two of the walked
 // corners) exceeds this are skipped whole. That distance bounds every rail
-// and cross length, so this caps the work of one face. It admits every face
-// whose UV corners lie within a 16 x 16 square at every size up to 8192,
-// which are walked exactly, and keeps a face with wild UVs from running for
-// hours.
+// and cross length, so this caps the intervals of every walk of one face and
+// keeps every count convertible; kMaxWalkSamples below caps their product.
 constexpr double kMaxWalkIntervals = 2.0 * 8192.0 * 16.0 * 1.4142135623730951 + 2.0;
+
+// Faces whose walk would take more samples than kMaxWalkSamples, or more
+// than kMaxWalkSamplesPerTexel for every texel of the table, are skipped
+// whole too: the interval bound alone still lets one face take (3.7e5)^2
+// samples, an hour's work for a few wild UVs even at size 16. The samples of
+// a face are estimated as (rail intervals + 1) x (2 + 2 x size x the longer
+// of the two sides the cross lines run between, 0->3 and 1->2), which is
+// what the cross walks take up to the float drift of the running rail
+// points. The limits admit every face whose UVs lie within the unit square
+// at every size the table admits, and every face within a 16 x 16 square at
+// every size up to 1448; they hold one face to seconds of work at any size,
+// and to 17 million samples at size 16. Long thin faces with short rails
+// stay cheap and are walked.
+constexpr double kMaxWalkSamples = 4294967296.0;  // 2^32
+constexpr double kMaxWalkSamplesPerTexel = 65536.0;
 
 // The largest table BuildTexelTable will try to allocate (8 GiB, a size of
 // about 17,500).

@@ -1,7 +1,9 @@
 #include "image/bmp_file.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "image/pixel_image.h"
 
@@ -89,15 +91,81 @@ void FreeBmpImageFile(BmpImageFile* file) { delete[] reinterpret_cast<uint8_t*>(
 
 FileStream::~FileStream() { Close(); }
 
+namespace {
+
+// Every temporary name this process tries is new: the counter only grows.
+std::atomic<unsigned long> g_temporaryCounter{0};
+
+// How many taken temporary names are stepped over before giving up; only a
+// name that exists already is retried.
+constexpr int kTemporaryNameAttempts = 64;
+
+constexpr DWORD kWriteFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH;
+
+// A new file beside `target`, created with CREATE_NEW so that no file of
+// anyone else is ever truncated: INVALID_HANDLE_VALUE when none can be made.
+HANDLE CreateTemporaryFile(const std::string& target, std::string& name) {
+  const std::string prefix = target + "." + std::to_string(static_cast<unsigned long>(GetCurrentProcessId())) + ".";
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    name = prefix + std::to_string(g_temporaryCounter.fetch_add(1)) + ".tmp";
+    const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kWriteFlags, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    // A missing folder or a bad name fails for every name alike.
+    if (GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES) break;
+  }
+  name.clear();
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+void FileStream::Forget() {
+  handle_ = nullptr;
+  held_ = nullptr;
+  targetPath_.clear();
+  temporaryPath_.clear();
+  failed_ = false;
+}
+
 bool FileStream::Open(const char* path, const char* mode) {
   Close();
   if (path == nullptr || mode == nullptr || std::strcmp(mode, "w") != 0) return false;
   if (path[0] == '*') ++path;
   if (path[0] == '\0') return false;
-  const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+
+  // An existing target must be writable and free now, not only at Close: it
+  // is held unshared from here on. Opening it as it is leaves its content
+  // alone.
+  HANDLE held = nullptr;
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    held = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, kWriteFlags, nullptr);
+    if (held == INVALID_HANDLE_VALUE) return false;
+    const DWORD type = GetFileType(held);
+    if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
+      handle_ = held;
+      targetPath_ = path;
+      return true;
+    }
+    // Only a regular file is replaced; anything else (a block device) is
+    // never written.
+    if (type != FILE_TYPE_DISK) {
+      CloseHandle(held);
+      return false;
+    }
+  }
+
+  std::string temporary;
+  const HANDLE file = CreateTemporaryFile(path, temporary);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (held != nullptr) CloseHandle(held);
+    return false;
+  }
   handle_ = file;
+  held_ = held;
+  targetPath_ = path;
+  temporaryPath_ = temporary;
   return true;
 }
 
@@ -105,14 +173,31 @@ int32_t FileStream::Write(const void* data, int32_t length) {
   if (handle_ == nullptr || data == nullptr || length <= 0) return 0;
   DWORD written = 0;
   // A failed or short write still reports what reached the file.
-  WriteFile(handle_, data, DWORD(length), &written, nullptr);
+  const BOOL complete = WriteFile(handle_, data, DWORD(length), &written, nullptr);
+  if (!complete || written != DWORD(length)) failed_ = true;
   return written > DWORD(length) ? length : int32_t(written);
 }
 
 bool FileStream::Close() {
-  if (handle_ != nullptr) {
-    CloseHandle(handle_);
-    handle_ = nullptr;
+  if (handle_ == nullptr) return true;
+  if (temporaryPath_.empty()) {
+    // A device or pipe written in place.
+    const bool closed = CloseHandle(handle_) != FALSE;
+    const bool finished = closed && !failed_;
+    Forget();
+    return finished;
   }
-  return true;
+  // The data reaches the disk before the name does, so that after a crash
+  // the target is either the old file or the whole new one.
+  bool finished = !failed_ && FlushFileBuffers(handle_) != FALSE;
+  if (CloseHandle(handle_) == FALSE) finished = false;
+  // The target is let go just before it is replaced: Windows refuses to
+  // rename over a file that is open.
+  if (held_ != nullptr) CloseHandle(held_);
+  if (finished)
+    finished = MoveFileExA(temporaryPath_.c_str(), targetPath_.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (!finished) DeleteFileA(temporaryPath_.c_str());
+  Forget();
+  return finished;
 }
