@@ -151,6 +151,18 @@ TEST(WalkBounds, AdmitEveryFaceWithinTheUnitSquare) {
   }
 }
 
+// Every face whose UVs lie within a 16 x 16 square is walked at every size
+// up to 8192: its rails and cross lines are at most the square's diagonal,
+// 16 sqrt 2, long.
+TEST(WalkBounds, AdmitEveryFaceWithinSixteenTextureWidthsUpTo8192) {
+  for (const double size : {1.0, 16.0, 1448.0, 1449.0, 4096.0, 8192.0}) {
+    const double walk = 2.0 + 2.0 * size * 16.0 * std::sqrt(2.0);
+    EXPECT_LE(walk - 2.0, kMaxWalkIntervals) << size;
+    EXPECT_LE(walk * walk, kMaxWalkSamples) << size;
+    EXPECT_LE(walk * walk, kMaxWalkSamplesPerTexel * size * size) << size;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // fuzz_cli_options
 

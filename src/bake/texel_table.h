@@ -33,17 +33,17 @@ constexpr double kMaxWalkIntervals = 2.0 * 8192.0 * 16.0 * 1.4142135623730951 + 
 
 // Faces whose walk would take more samples than kMaxWalkSamples, or more
 // than kMaxWalkSamplesPerTexel for every texel of the table, are skipped
-// whole too: the interval bound alone still lets one face take (3.7e5)^2
-// samples, an hour's work for a few wild UVs even at size 16. The samples of
-// a face are estimated as (rail intervals + 1) x (2 + 2 x size x the longer
-// of the two sides the cross lines run between, 0->3 and 1->2), which is
-// what the cross walks take up to the float drift of the running rail
-// points. The limits admit every face whose UVs lie within the unit square
-// at every size the table admits, and every face within a 16 x 16 square at
-// every size up to 1448; they hold one face to seconds of work at any size,
-// and to 17 million samples at size 16. Long thin faces with short rails
-// stay cheap and are walked.
-constexpr double kMaxWalkSamples = 4294967296.0;  // 2^32
+// whole too: the interval bound alone lets one face take (3.7e5)^2 samples,
+// an hour's work for a few wild UVs even at size 16. The samples of a face
+// are estimated as (rail intervals + 1) x (2 + 2 x size x the longer of the
+// two sides the cross lines run between, 0->3 and 1->2), which is what the
+// cross walks take up to the float drift of the running rail points. A face
+// within a 16 x 16 square of texture widths takes at most about
+// 2048 x size^2 samples, so both limits admit every such face at every size
+// up to 8192, walked exactly; a face with wild UVs costs at most 65536
+// samples per texel of the table (17 million at size 16). Long thin faces
+// with short rails stay cheap and are walked.
+constexpr double kMaxWalkSamples = kMaxWalkIntervals * kMaxWalkIntervals;
 constexpr double kMaxWalkSamplesPerTexel = 65536.0;
 
 // The largest table BuildTexelTable will try to allocate (8 GiB, a size of
