@@ -4,7 +4,7 @@
 // sizes and paths typed by mistake, a disk that fills up. Each case states
 // what the program does with it: it bakes what can be baked, or it refuses
 // with a message that says what was wrong; it never crashes, hangs or leaves
-// a damaged file. docs/bad-input.md lists these cases with their test names.
+// a damaged file. The README's "Bad input" section lists these cases with their test names.
 //
 // Everything runs through the baker as a program, the dialog cases through
 // sessions it runs in the plug-in's own dialog. The baker is taken from the
