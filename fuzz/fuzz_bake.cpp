@@ -35,11 +35,11 @@ struct Dialog {
 
 Dialog& TheDialog() {
   static Dialog dialog = [] {
-    PlatformWindowSpec spec;
-    spec.className = "#32770";
-    spec.dialogProc = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
+    PlatformWindowSpec params;
+    params.className = "#32770";
+    params.dialogProc = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
     Dialog made{};
-    made.window = PlatformCreateWindow(spec);
+    made.window = PlatformCreateWindow(params);
     PlatformWindowSpec bar;
     bar.parent = made.window;
     bar.className = "msctls_progress32";

@@ -22,10 +22,10 @@ constexpr int kEditId = 1013;
 
 HWND TheDialog() {
   static HWND dialog = [] {
-    PlatformWindowSpec spec;
-    spec.className = "#32770";
-    spec.dialogProc = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
-    HWND made = PlatformCreateWindow(spec);
+    PlatformWindowSpec params;
+    params.className = "#32770";
+    params.dialogProc = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
+    HWND made = PlatformCreateWindow(params);
     PlatformWindowSpec edit;
     edit.parent = made;
     edit.className = "EDIT";
