@@ -258,8 +258,8 @@ bool SameClass(const std::u16string& stored, const char16_t* expected) {
   return true;
 }
 
-void CheckTemplate(const PeFile& pe, uint32_t dataEntry, const DialogSpec& spec) {
-  const std::string where = "dialog " + std::to_string(spec.id);
+void CheckTemplate(const PeFile& pe, uint32_t dataEntry, const DialogSpec& dialog) {
+  const std::string where = "dialog " + std::to_string(dialog.id);
   Template t(pe, dataEntry);
   if (t.U16() != 1 || t.U16() != 0xFFFF) {
     Problem(where + ": not a DIALOGEX template");
@@ -270,24 +270,24 @@ void CheckTemplate(const PeFile& pe, uint32_t dataEntry, const DialogSpec& spec)
   const uint32_t style = t.U32();
   const uint32_t count = t.U16();
   const int16_t x = t.S16(), y = t.S16(), cx = t.S16(), cy = t.S16();
-  if (style != (spec.style | DS_SETFONT)) Problem(where + ": style " + std::to_string(style));
-  if (x != 0 || y != 0 || cx != spec.cx || cy != spec.cy)
+  if (style != (dialog.style | DS_SETFONT)) Problem(where + ": style " + std::to_string(style));
+  if (x != 0 || y != 0 || cx != dialog.cx || cy != dialog.cy)
     Problem(where + ": placed at " + std::to_string(x) + "," + std::to_string(y) + " size " + std::to_string(cx) +
             " x " + std::to_string(cy));
   const std::u16string menu = t.SzOrOrd(), windowClass = t.SzOrOrd(), caption = t.Sz();
   if (!menu.empty() || !windowClass.empty()) Problem(where + ": has a menu or a class of its own");
-  if (caption != spec.caption) Problem(where + ": caption \"" + Narrow(caption) + "\"");
+  if (caption != dialog.caption) Problem(where + ": caption \"" + Narrow(caption) + "\"");
   const uint32_t points = t.U16();
   t.U16();  // weight
   t.U8();   // italic
   t.U8();   // character set
   const std::u16string font = t.Sz();
   if (points != 9 || font != kFont) Problem(where + ": font " + Narrow(font) + " at " + std::to_string(points));
-  if (count != spec.controls.size()) {
-    Problem(where + ": " + std::to_string(count) + " controls, not " + std::to_string(spec.controls.size()));
+  if (count != dialog.controls.size()) {
+    Problem(where + ": " + std::to_string(count) + " controls, not " + std::to_string(dialog.controls.size()));
     return;
   }
-  for (const ControlSpec& c : spec.controls) {
+  for (const ControlSpec& c : dialog.controls) {
     t.AlignDword();
     t.U32();  // help id
     t.U32();  // extended style

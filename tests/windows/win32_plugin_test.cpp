@@ -136,21 +136,21 @@ void ExpectControls(HWND dialog, const std::vector<ControlSpec>& expected) {
   const std::vector<HWND> children = Children(dialog);
   ASSERT_EQ(children.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
-    const ControlSpec& spec = expected[i];
+    const ControlSpec& want = expected[i];
     HWND control = children[i];
-    SCOPED_TRACE("control " + std::to_string(i) + " (id " + std::to_string(spec.id) + ")");
-    EXPECT_EQ(GetDlgCtrlID(control) & 0xFFFF, spec.id & 0xFFFF);
-    EXPECT_EQ(lstrcmpiA(ClassOf(control).c_str(), spec.className), 0) << ClassOf(control);
-    EXPECT_EQ(WindowText(control), spec.text);
+    SCOPED_TRACE("control " + std::to_string(i) + " (id " + std::to_string(want.id) + ")");
+    EXPECT_EQ(GetDlgCtrlID(control) & 0xFFFF, want.id & 0xFFFF);
+    EXPECT_EQ(lstrcmpiA(ClassOf(control).c_str(), want.className), 0) << ClassOf(control);
+    EXPECT_EQ(WindowText(control), want.text);
     // The dialog manager converts the position and the size from dialog
     // units each on its own (MapDialogRect converts every field alone).
-    RECT place = {spec.x, spec.y, spec.cx, spec.cy};
+    RECT place = {want.x, want.y, want.cx, want.cy};
     MapDialogRect(dialog, &place);
     place.right += place.left;
     place.bottom += place.top;
     const RECT actual = RectInParent(control);
     EXPECT_TRUE(EqualRect(&place, &actual) != FALSE) << Describe(actual) << " instead of " << Describe(place);
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)) & kStyleMask, spec.style);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)) & kStyleMask, want.style);
   }
 }
 
