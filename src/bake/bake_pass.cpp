@@ -70,7 +70,7 @@ uint32_t AmbientOcclusionColour(const TexelEntry& texel, const BakeContext& cont
 
   // The sum is a 32-bit value.
   float sum = 0.0f;
-  const float first = NearestHitDistance(p, n);
+  const float first = NearestHitWithin(p, n, distance);
   if (first != 0.0f && first < distance) sum = RoundToFloat(double(distance) - first);
 
   Vec3 origin;
@@ -88,7 +88,7 @@ uint32_t AmbientOcclusionColour(const TexelEntry& texel, const BakeContext& cont
     TransformPoint(v, n, m);
     AxisRotationMatrix(m, n, turn);
     TransformPoint(v, v, m);
-    const float h = NearestHitDistance(origin, Normalized(v));
+    const float h = NearestHitWithin(origin, Normalized(v), distance);
     if (h != 0.0f && h < distance) sum = RoundToFloat(double(sum) + (double(distance) - h));
   }
   // The quotient stays double, divided by S first and then by D; with S or D

@@ -170,9 +170,8 @@ constexpr uint32_t kFirstMask = (1u << kCountShift) - 1;
 constexpr uint32_t kEmptyLink = 0xFFFFFFFFu;  // a leaf of 16 past the last triangle: never real
 constexpr int32_t kLeafTarget = 8;            // larger leaves are always split (the count bits hold 16)
 
-// An inner node holds what testing its two children needs, each field as a
-// pair [first child, second child], so one load serves both tests. Two
-// cache lines.
+// A node of the binary tree the builder makes: what testing its two
+// children needs, each field as a pair [first child, second child].
 struct alignas(64) BvhNode {
   float lo[3][2];      // corner box
   float hi[3][2];
@@ -183,6 +182,20 @@ struct alignas(64) BvhNode {
   uint32_t unused[2];
 };
 static_assert(sizeof(BvhNode) == 128, "two cache lines per node");
+
+// A node of the tree the query walks: the same fields for four children,
+// each as four lanes, so one load serves all four tests. Four cache lines.
+constexpr int kWidth = 4;
+struct alignas(64) WideNode {
+  float lo[3][kWidth];
+  float hi[3][kWidth];
+  float normal[6][kWidth];
+  float edge[kWidth];
+  float normalMagnitude[kWidth];
+  uint32_t link[kWidth];  // kEmptyLink for an unused slot
+  uint32_t unused[kWidth];
+};
+static_assert(sizeof(WideNode) == 256, "four cache lines per node");
 
 // Coordinates and direction components covered by the rounding bounds.
 constexpr double kRangeLimit = 1099511627776.0;  // 2^40
@@ -198,7 +211,8 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // The cull bound 0.001 (1 - k), rounded down.
 constexpr double kCullLimit = kThreshold * (1.0 - 2.0 * kK);
 
-constexpr int kStackSize = 96;
+// Each level of the walk leaves at most three children waiting.
+constexpr int kStackSize = 3 * 80;
 constexpr int kMedianDepth = 48;  // below this, splits halve: depth stays under 48 + 28
 
 }  // namespace
@@ -206,7 +220,7 @@ constexpr int kMedianDepth = 48;  // below this, splits halve: depth stays under
 struct OccluderBvh {
   const OccluderTriangle* source;  // the array and count it was built from
   int32_t sourceCount;
-  BvhNode* nodes;           // inner nodes; the root is nodes[0]
+  WideNode* nodes;          // inner nodes; the root is nodes[0]
   int32_t nodeCount;
   int32_t leafCount;
   int32_t depth;
@@ -555,116 +569,239 @@ struct Builder {
 };
 
 // ---------------------------------------------------------------------------
-// Querying: both children of a node are tested at once, in the two lanes of
-// a double vector (SSE2 on x86-64, plain code elsewhere).
+// Collapsing: the binary tree the builder makes becomes a tree of four-way
+// nodes, each node pulling up the grandchildren of its largest inner
+// children until it has four. Fewer, wider steps suit the four-lane box
+// test below.
 
-typedef double Pair __attribute__((vector_size(16)));
-typedef float FloatPair __attribute__((vector_size(8)));
-typedef int64_t Mask __attribute__((vector_size(16)));   // all ones where true
-typedef uint64_t Bits __attribute__((vector_size(16)));
+struct Collapser {
+  const BvhNode* binary;
+  WideNode* wide;
+  int32_t wideCount;
+  int32_t depth;
 
-inline Pair Load(const float (&pair)[2]) {
-  FloatPair f;
-  std::memcpy(&f, pair, sizeof f);
-  return __builtin_convertvector(f, Pair);
+  // A child slot of a binary node.
+  struct Slot {
+    int32_t node;
+    int slot;
+  };
+
+  static double SlotArea(const BvhNode& n, int s) {
+    const double dx = double(n.hi[0][s]) - n.lo[0][s], dy = double(n.hi[1][s]) - n.lo[1][s],
+                 dz = double(n.hi[2][s]) - n.lo[2][s];
+    return dx * dy + dy * dz + dz * dx;
+  }
+
+  static bool IsInner(uint32_t link) { return link != kEmptyLink && (link & kLeafBit) == 0; }
+
+  // Makes the wide node for binary node b (depth first, like the builder)
+  // and returns its index.
+  uint32_t Collapse(int32_t b, int32_t level) {
+    depth = std::max(depth, level + 1);
+    Slot slots[kWidth] = {{b, 0}, {b, 1}};
+    int count = 2;
+    while (count < kWidth) {
+      int widest = -1;
+      double widestArea = -1.0;
+      for (int i = 0; i < count; ++i) {
+        const BvhNode& n = binary[slots[i].node];
+        if (!IsInner(n.link[slots[i].slot])) continue;
+        const double area = SlotArea(n, slots[i].slot);
+        if (area > widestArea) {
+          widestArea = area;
+          widest = i;
+        }
+      }
+      if (widest < 0) break;
+      const int32_t child = int32_t(binary[slots[widest].node].link[slots[widest].slot]);
+      slots[widest] = Slot{child, 0};
+      slots[count++] = Slot{child, 1};
+    }
+    const int32_t index = wideCount++;
+    // Filled after the subtrees, which follow it in the array.
+    uint32_t links[kWidth];
+    for (int i = 0; i < count; ++i) {
+      const uint32_t link = binary[slots[i].node].link[slots[i].slot];
+      links[i] = IsInner(link) ? Collapse(int32_t(link), level + 1) : link;
+    }
+    WideNode& w = wide[index];
+    std::memset(static_cast<void*>(&w), 0, sizeof w);
+    for (int i = 0; i < kWidth; ++i) {
+      if (i >= count) {
+        w.link[i] = kEmptyLink;
+        continue;
+      }
+      const BvhNode& n = binary[slots[i].node];
+      const int s = slots[i].slot;
+      for (int k = 0; k < 3; ++k) {
+        w.lo[k][i] = n.lo[k][s];
+        w.hi[k][i] = n.hi[k][s];
+      }
+      for (int k = 0; k < 6; ++k) w.normal[k][i] = n.normal[k][s];
+      w.edge[i] = n.edge[s];
+      w.normalMagnitude[i] = n.normalMagnitude[s];
+      w.link[i] = links[i];
+    }
+    return uint32_t(index);
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Querying: the four children of a node are tested at once, in the four
+// lanes of a float vector (SSE on x86-64, plain code elsewhere).
+//
+// The bounds above are evaluated here in float. Every step rounds its
+// result by at most u = 2^-24 relative (or 2^-149 absolute below the normal
+// range), so each bound is made safe by
+//  - a factor of 1 + 2^-18 (64 u) after every chain of at most a dozen
+//    operations on non-negative values: the chain's own rounding is below
+//    13 u;
+//  - for the signed sums D.n, an absolute slack of 2^-18 sum|D_i| max|n_i|,
+//    which exceeds the rounding of the three products and their sum, and of
+//    the subtractions that follow it;
+//  - absolute terms (1e-29 in the lateral reach, 1e-36 elsewhere) that
+//    cover underflow;
+//  - slab parameters moved outwards by 2^-18 of their size (their own
+//    rounding is at most 3 u) and the padding r/|D_i| rounded up alike.
+// No value overflows: with coordinates and direction components at most
+// 2^40, and direction components either 0 or at least 2^-40 in magnitude
+// (smaller ones are treated below), every product is below 2^125, and an
+// infinite r (from an unbounded x) only widens boxes to the whole space.
+
+typedef float Lanes __attribute__((vector_size(16)));
+typedef int32_t LaneMask __attribute__((vector_size(16)));  // all ones where true
+typedef uint32_t LaneBits __attribute__((vector_size(16)));
+
+inline Lanes Load(const float (&lanes)[kWidth]) {
+  Lanes v;
+  std::memcpy(&v, lanes, sizeof v);
+  return v;
 }
-inline Pair Both(double x) { return Pair{x, x}; }
-inline Pair Min(Pair a, Pair b) { return a < b ? a : b; }
-inline Pair Max(Pair a, Pair b) { return a > b ? a : b; }
-inline Pair Abs(Pair a) { return a < 0.0 ? -a : a; }
-inline Pair Select(Mask m, Pair a, Pair b) { return m ? a : b; }
+inline Lanes All(float x) { return Lanes{x, x, x, x}; }
+inline Lanes Min(Lanes a, Lanes b) { return a < b ? a : b; }
+inline Lanes Max(Lanes a, Lanes b) { return a > b ? a : b; }
+inline Lanes Abs(Lanes a) {
+  LaneBits bits;
+  std::memcpy(&bits, &a, sizeof bits);
+  bits &= 0x7FFFFFFFu;
+  std::memcpy(&a, &bits, sizeof a);
+  return a;
+}
+inline Lanes Select(LaneMask m, Lanes a, Lanes b) { return m ? a : b; }
 
-// The power of two at or below each (positive, normal) lane, and its exact
-// reciprocal.
-inline void PowerOfTwoBelow(Pair x, Pair& power, Pair& reciprocal) {
-  Bits bits;
+// The power of two at or below each (positive, normal, below 2^126) lane,
+// and its exact reciprocal.
+inline void PowerOfTwoBelow(Lanes x, Lanes& power, Lanes& reciprocal) {
+  LaneBits bits;
   std::memcpy(&bits, &x, sizeof bits);
-  const Bits exponent = bits >> 52;  // the sign bits are clear
-  const Bits powerBits = exponent << 52;
-  const Bits reciprocalBits = (Bits{2046, 2046} - exponent) << 52;
+  const LaneBits exponent = bits >> 23;  // the sign bits are clear
+  const LaneBits powerBits = exponent << 23;
+  const LaneBits reciprocalBits = (LaneBits{254, 254, 254, 254} - exponent) << 23;
   std::memcpy(&power, &powerBits, sizeof power);
   std::memcpy(&reciprocal, &reciprocalBits, sizeof reciprocal);
 }
 
+constexpr float kUp = 1.0f + 3.814697265625e-06f;  // 1 + 2^-18
+constexpr float kRelative = 3.814697265625e-06f;   // 2^-18
+constexpr float kKf = 5.96047e-08f * (1.0f + 3.814697265625e-06f);  // above k
+static_assert(double(kKf) > kK, "k rounded up");
+// 0.001 (1 - k), lowered past the rounding of the cull test's sum.
+constexpr float kCullLimitF = 0.001f * (1.0f - 7.62939453125e-06f);
+static_assert(double(kCullLimitF) < kCullLimit, "cull limit rounded down");
+// (1 - k)(1 - 2^-18), rounded down.
+constexpr float kLowerFactor = 1.0f - 7.62939453125e-06f;
+static_assert(double(kLowerFactor) < (1.0 - kK) * (1.0 - 3.814697265625e-06), "factor rounded down");
+constexpr float kLateralTiny = 1e-29f;
+constexpr float kTiny = 1e-36f;
+constexpr float kInfinityF = std::numeric_limits<float>::infinity();
+// Direction components below this (in magnitude) are not divided by.
+constexpr float kSlowAxis = 9.094947017729282e-13f;  // 2^-40
+
 struct RayFrame {
-  double origin[3];
-  double direction[3];
-  double inverse[3];     // 1 / D_i, unused where parallel
-  double absInverse[3];
-  bool parallel[3];      // D_i is zero
-  double kd;             // k |D|, rounded up
-  double sumAbs;         // |D_x| + |D_y| + |D_z|, rounded up
+  float origin[3];
+  float direction[3];
+  float inverse[3];     // 1 / D_i, rounded; unused on slow axes
+  float absInverse[3];
+  bool slow[3];         // |D_i| < 2^-40, zero included: no slab test
+  float kd;             // k |D|, rounded up
+  float sumAbs;         // |D_x| + |D_y| + |D_z|, rounded up
   bool margins;
 };
 
-// The verdict on both children of a node.
-struct PairVerdict {
-  bool keep[2];
-  double entry[2];      // lower bound of the parameter where the ray enters
-  double threshold[2];  // the least best for which the child must be entered
+// The verdict on the four children of a node.
+struct WideVerdict {
+  int keep;             // bit i set: child i must be entered
+  float entry[kWidth];  // lower bound of the parameter where the ray enters
+  float threshold[kWidth];  // the least best for which the child must be entered
 };
 
-inline PairVerdict TestChildren(const BvhNode& node, const RayFrame& ray, double best) {
-  const Pair zero = Both(0.0);
-  Pair r = zero, low = zero, high = Both(best);
-  Pair slackA = zero, slackB = zero;
-  Mask open = Mask{0, 0};  // the parameter bound is void
-  Mask keep = Mask{-1, -1};
+inline WideVerdict TestChildren(const WideNode& node, const RayFrame& ray, float best) {
+  const Lanes zero = All(0.0f);
+  Lanes r = zero, low = zero, high = All(best);
+  Lanes slackA = zero, slackB = zero;
+  LaneMask open = LaneMask{0, 0, 0, 0};  // the parameter bound is void
+  LaneMask keep = LaneMask{-1, -1, -1, -1};
   if (ray.margins) {
-    const Pair l = Load(node.edge);
-    const Pair b = Both(ray.kd) * l * l * (1.0 + kMargin40);
-    // The range of D.n over each child, widened past the rounding of the
-    // sums (each at most 2 u_d times the sum of |D_i| |n_i|).
-    Pair dLow = zero, dHigh = zero;
+    const Lanes l = Load(node.edge);
+    const Lanes b = All(ray.kd) * l * l * kUp + kTiny;
+    // The range of D.n over each child.
+    Lanes dLow = zero, dHigh = zero;
     for (int k = 0; k < 3; ++k) {
-      const Pair d = Both(ray.direction[k]);
-      const Pair p = d * Load(node.normal[k]), q = d * Load(node.normal[3 + k]);
+      const Lanes d = All(ray.direction[k]);
+      const Lanes p = d * Load(node.normal[k]), q = d * Load(node.normal[3 + k]);
       dLow += Min(p, q);
       dHigh += Max(p, q);
     }
-    const Pair slack = Both(ray.sumAbs) * Load(node.normalMagnitude) * kMargin50;
-    keep &= dHigh + slack + b > kCullLimit;  // else no determinant passes
-    const Pair fromNormals = (dLow - slack - b) * ((1.0 - kK) * (1.0 - kMargin50));
-    Pair d, inverseD;
-    PowerOfTwoBelow(Max(fromNormals, Both(kThreshold)), d, inverseD);
+    const Lanes slack = All(ray.sumAbs) * Load(node.normalMagnitude) * kRelative + kTiny;
+    keep &= dHigh + slack + b > kCullLimitF;  // else no determinant passes
+    const Lanes fromNormals = (dLow - slack - b) * kLowerFactor;
+    Lanes d, inverseD;
+    PowerOfTwoBelow(Max(fromNormals, All(float(kThreshold))), d, inverseD);
 
-    Pair s = zero;
+    Lanes s = zero;
     for (int k = 0; k < 3; ++k) {
-      const Pair o = Both(ray.origin[k]);
+      const Lanes o = All(ray.origin[k]);
       s += Max(Abs(o - Load(node.lo[k])), Abs(o - Load(node.hi[k])));
     }
-    s *= 1.0 + kMargin40;
-    const Pair x = kK + b * inverseD;
-    const Pair neg = (Both(ray.kd) * l * (2.0 * s + l) + 3.0 * kK * d + kTinyAbsolute) * inverseD *
-                     (1.0 + 2.0 * x);
-    const Mask bounded = x <= 0.5;
-    r = Select(bounded, (neg * l * (1.0 + 2.0 * kK) + kK * (s + l)) * (1.0 + kMargin30),
-               Both(kInfinity));
-    const Pair a1 = (x + kK * x + 2.0 * kK) * (1.0 + kMargin40);  // >= (B/d + k)(1 + k) + k
-    const Pair a0 = kK * l * l * s * inverseD * (1.0 + kK) + 1e-40;
-    open = ~(bounded & (a1 < 0.5));
-    slackA = 2.0 * a0 * (1.0 + kMargin40);
-    slackB = 2.0 * a1 * (1.0 + kMargin40);
-    const Pair e = slackA + slackB * best;
-    low = Select(open, Both(-kInfinity), -e);
-    high = Select(open, Both(kInfinity), (best + e) * (1.0 + kMargin50));
+    s *= kUp;
+    const Lanes x = (kKf + b * inverseD) * kUp;
+    const Lanes neg = (All(ray.kd) * l * (2.0f * s + l) + 3.0f * kKf * d + kLateralTiny) *
+                      inverseD * (1.0f + 2.0f * x) * kUp;
+    const LaneMask bounded = x <= 0.5f;
+    r = Select(bounded, (neg * l * (1.0f + 2.0f * kKf) + kKf * (s + l)) * kUp + kTiny,
+               All(kInfinityF));
+    const Lanes a1 = (x + kKf * x + 2.0f * kKf) * kUp;  // >= (B/d + k)(1 + k) + k
+    const Lanes a0 = kKf * l * l * s * inverseD * (1.0f + kKf) * kUp + kTiny;
+    open = ~(bounded & (a1 < 0.5f));
+    slackA = 2.0f * a0 * kUp;
+    slackB = 2.0f * a1 * kUp;
+    const Lanes e = (slackA + slackB * best) * kUp;
+    low = Select(open, All(-kInfinityF), -e);
+    high = Select(open, All(kInfinityF), (best + e) * kUp);
   }
-  Pair enter = Both(-kInfinity), exit = Both(kInfinity);
+  Lanes enter = All(-kInfinityF), exit = All(kInfinityF);
   for (int k = 0; k < 3; ++k) {
-    const Pair o = Both(ray.origin[k]);
-    const Pair dlo = Load(node.lo[k]) - o;
-    const Pair dhi = Load(node.hi[k]) - o;
-    if (ray.parallel[k]) {
-      keep &= (dlo <= r) & (-dhi <= r);
+    const Lanes o = All(ray.origin[k]);
+    const Lanes dlo = Load(node.lo[k]) - o;
+    const Lanes dhi = Load(node.hi[k]) - o;
+    if (ray.slow[k]) {
+      // The ray moves along this axis by at most |D_i| max(|low|, |high|)
+      // within the parameter bound.
+      Lanes reach = r;
+      if (ray.direction[k] != 0.0f)
+        reach = Select(open, All(kInfinityF),
+                       r + std::fabs(ray.direction[k]) * Max(Abs(low), Abs(high)));
+      reach *= kUp;
+      keep &= (dlo <= reach) & (-dhi <= reach);
       continue;
     }
-    const Pair inverse = Both(ray.inverse[k]);
-    const Pair t1 = dlo * inverse, t2 = dhi * inverse;
-    Pair nearT = Min(t1, t2), farT = Max(t1, t2);
+    const Lanes inverse = All(ray.inverse[k]);
+    const Lanes t1 = dlo * inverse, t2 = dhi * inverse;
+    Lanes nearT = Min(t1, t2), farT = Max(t1, t2);
     if (ray.margins) {
-      const Pair pad = r * (ray.absInverse[k] * (1.0 + kMargin50));
-      nearT = nearT - Abs(nearT) * kMargin50 - pad;
-      farT = farT + Abs(farT) * kMargin50 + pad;
+      const Lanes pad = r * (ray.absInverse[k] * kUp);
+      nearT = nearT - Abs(nearT) * kRelative - pad;
+      farT = farT + Abs(farT) * kRelative + pad;
     }
     enter = Max(enter, nearT);
     exit = Min(exit, farT);
@@ -673,16 +810,17 @@ inline PairVerdict TestChildren(const BvhNode& node, const RayFrame& ray, double
 
   // The re-check after best has shrunk: entering is needed while
   // entry <= best + 2 A0 + 2 A1 best, so from best >= the threshold below
-  // (rounded down).
-  Pair threshold = enter;
+  // (rounded down; any threshold at or below zero always enters).
+  Lanes threshold = enter;
   if (ray.margins) {
-    const Pair numerator = enter - slackA;
-    const Pair scaled = numerator / (1.0 + slackB) * (1.0 - kMargin50);
-    threshold = Select(open, Both(-kInfinity), Select(numerator > 0.0, scaled, numerator));
+    const Lanes numerator = enter - slackA;
+    const Lanes scaled = numerator / (1.0f + slackB) * (1.0f - kRelative);
+    threshold = Select(open, All(-kInfinityF), Select(numerator > 0.0f, scaled, numerator));
   }
-  PairVerdict verdict;
-  for (int i = 0; i < 2; ++i) {
-    verdict.keep[i] = keep[i] != 0 && node.link[i] != kEmptyLink;
+  WideVerdict verdict;
+  verdict.keep = 0;
+  for (int i = 0; i < kWidth; ++i) {
+    if (keep[i] != 0 && node.link[i] != kEmptyLink) verdict.keep |= 1 << i;
     verdict.entry[i] = enter[i];
     verdict.threshold[i] = threshold[i];
   }
@@ -724,19 +862,23 @@ bool RayInRange(const Vec3& o, const Vec3& d) {
 // coherent, and the hierarchy of a large set does not fit in the caches.
 inline void Prefetch(const OccluderBvh& bvh, uint32_t link) {
   if (link & kLeafBit) {
-    __builtin_prefetch(bvh.boxed + (link & kFirstMask));
+    const char* first = reinterpret_cast<const char*>(bvh.boxed + (link & kFirstMask));
+    __builtin_prefetch(first);
+    __builtin_prefetch(first + 64);
   } else {
     const char* node = reinterpret_cast<const char*>(bvh.nodes + link);
-    __builtin_prefetch(node);
-    __builtin_prefetch(node + 64);
+    for (int line = 0; line < int(sizeof(WideNode)); line += 64) __builtin_prefetch(node + line);
   }
 }
 
-float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& direction) {
+// The nearest hit with t below `limit` (at most kFarthestHit), or 0.
+float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& direction,
+                       float limit) {
   // A zero direction makes P zero (or NaN against a non-finite edge), so no
   // determinant passes: nothing is hit.
   if (direction.x == 0.0f && direction.y == 0.0f && direction.z == 0.0f) return 0.0f;
   Nearest nearest;
+  nearest.best = limit;
   for (int32_t i = 0; i < bvh.plainCount; ++i)
     nearest.Consider(origin, direction, bvh.plain[i], bvh.plainIndex, i);
   if (bvh.nodeCount == 0) return nearest.Result();
@@ -748,19 +890,19 @@ float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& d
   for (int k = 0; k < 3; ++k) {
     ray.origin[k] = o[k];
     ray.direction[k] = d[k];
-    ray.parallel[k] = d[k] == 0.0f;
-    ray.inverse[k] = ray.parallel[k] ? 0.0 : 1.0 / double(d[k]);
+    ray.slow[k] = !(std::fabs(d[k]) >= kSlowAxis);
+    ray.inverse[k] = ray.slow[k] ? 0.0f : 1.0f / d[k];
     ray.absInverse[k] = std::fabs(ray.inverse[k]);
     squared += double(d[k]) * d[k];
     sumAbs += std::fabs(double(d[k]));
   }
-  ray.kd = kK * std::sqrt(squared) * (1.0 + kMargin50);
-  ray.sumAbs = sumAbs * (1.0 + kMargin50);
+  ray.kd = FloatAbove(kK * std::sqrt(squared) * (1.0 + kMargin50));
+  ray.sumAbs = FloatAbove(sumAbs * (1.0 + kMargin50));
   ray.margins = g_margins.load(std::memory_order_relaxed);
 
   struct Pending {
     uint32_t link;
-    double threshold;
+    float threshold;
   };
   Pending stack[kStackSize];
   int top = 0;
@@ -772,17 +914,25 @@ float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& d
       for (int32_t i = first; i < first + count; ++i)
         nearest.Consider(origin, direction, bvh.boxed[i], bvh.boxedIndex, i);
     } else {
-      const BvhNode& node = bvh.nodes[current];
-      const PairVerdict v = TestChildren(node, ray, nearest.best);
-      if (v.keep[0] && v.keep[1]) {
-        const int first = v.entry[1] < v.entry[0] ? 1 : 0;
-        Prefetch(bvh, node.link[first]);
-        stack[top++] = Pending{node.link[1 - first], v.threshold[1 - first]};
-        current = node.link[first];
-        continue;
-      }
-      if (v.keep[0] || v.keep[1]) {
-        current = node.link[v.keep[0] ? 0 : 1];
+      const WideNode& node = bvh.nodes[current];
+      const WideVerdict v = TestChildren(node, ray, nearest.best);
+      if (v.keep != 0) {
+        // Nearest entry first; the others wait on the stack, farthest at
+        // the bottom.
+        int order[kWidth];
+        int n = 0;
+        for (int i = 0; i < kWidth; ++i) {
+          if ((v.keep >> i & 1) == 0) continue;
+          int at = n++;
+          while (at > 0 && v.entry[order[at - 1]] < v.entry[i]) {
+            order[at] = order[at - 1];
+            --at;
+          }
+          order[at] = i;
+        }
+        for (int i = 0; i < n - 1; ++i)
+          stack[top++] = Pending{node.link[order[i]], v.threshold[order[i]]};
+        current = node.link[order[n - 1]];
         Prefetch(bvh, current);
         continue;
       }
@@ -790,7 +940,7 @@ float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& d
     for (;;) {
       if (top == 0) return nearest.Result();
       const Pending& p = stack[--top];
-      if (p.threshold <= double(nearest.best)) {
+      if (p.threshold <= nearest.best) {
         current = p.link;
         break;
       }
@@ -957,17 +1107,28 @@ void BuildOccluderBvh() {
       nodes[0].unused[0] = nodes[0].unused[1] = 0;
       builder.nodeCount = 1;
     }
-    bvh->nodeCount = builder.nodeCount;
     bvh->leafCount = builder.leafCount;
-    bvh->depth = builder.depth;
-    // Keep only the nodes used.
-    bvh->nodes = new (std::nothrow) BvhNode[static_cast<size_t>(builder.nodeCount)];
-    if (bvh->nodes != nullptr) {
-      std::memcpy(static_cast<void*>(bvh->nodes), nodes,
-                  sizeof(BvhNode) * static_cast<size_t>(builder.nodeCount));
+    // Each wide node takes the place of at least one binary node.
+    WideNode* wide = new (std::nothrow) WideNode[static_cast<size_t>(builder.nodeCount)];
+    if (wide == nullptr) {
       delete[] nodes;
+      delete[] refs;
+      FreeBvh(bvh);
+      return;
+    }
+    Collapser collapser{nodes, wide, 0, 0};
+    collapser.Collapse(0, 0);
+    delete[] nodes;
+    bvh->nodeCount = collapser.wideCount;
+    bvh->depth = collapser.depth + 1;  // the leaves' level
+    // Keep only the nodes used.
+    bvh->nodes = new (std::nothrow) WideNode[static_cast<size_t>(collapser.wideCount)];
+    if (bvh->nodes != nullptr) {
+      std::memcpy(static_cast<void*>(bvh->nodes), wide,
+                  sizeof(WideNode) * static_cast<size_t>(collapser.wideCount));
+      delete[] wide;
     } else {
-      bvh->nodes = nodes;
+      bvh->nodes = wide;
     }
   } else {
     delete[] nodes;
@@ -1004,9 +1165,22 @@ float NearestHitDistance(const Vec3& origin, const Vec3& direction) {
   if (GetOccluderQueryMode() == OccluderQueryMode::kHierarchy) {
     const OccluderBvh* bvh = UsableBvh();
     if (bvh != nullptr && RayInRange(origin, direction))
-      return HierarchyNearest(*bvh, origin, direction);
+      return HierarchyNearest(*bvh, origin, direction, kFarthestHit);
   }
   return NearestHitDistanceLinear(origin, direction);
+}
+
+float NearestHitWithin(const Vec3& origin, const Vec3& direction, float limit) {
+  if (!(limit > 0.0f)) return 0.0f;
+  if (!(limit < kFarthestHit)) return NearestHitDistance(origin, direction);
+  if (g_plugin.occluders == nullptr || g_plugin.occluderCount <= 0) return 0.0f;
+  if (GetOccluderQueryMode() == OccluderQueryMode::kHierarchy) {
+    const OccluderBvh* bvh = UsableBvh();
+    if (bvh != nullptr && RayInRange(origin, direction))
+      return HierarchyNearest(*bvh, origin, direction, limit);
+  }
+  const float t = NearestHitDistanceLinear(origin, direction);
+  return t < limit ? t : 0.0f;
 }
 
 OccluderQueryMode GetOccluderQueryMode() {
@@ -1031,7 +1205,7 @@ OccluderBvhInfo DescribeOccluderBvh() {
   info.boxedTriangles = bvh->boxedCount;
   info.plainTriangles = bvh->plainCount;
   info.skippedTriangles = bvh->skippedCount;
-  info.bytes = sizeof(OccluderBvh) + sizeof(BvhNode) * size_t(bvh->nodeCount) +
+  info.bytes = sizeof(OccluderBvh) + sizeof(WideNode) * size_t(bvh->nodeCount) +
                (sizeof(PreparedTriangle) + sizeof(int32_t)) *
                    (size_t(bvh->boxedCount) + size_t(bvh->plainCount));
   return info;

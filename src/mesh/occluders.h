@@ -83,6 +83,11 @@ bool IntersectRayTriangle(const Vec3& origin, const Vec3& direction, const Vec3&
 // hierarchy unless the linear scan is selected.
 float NearestHitDistance(const Vec3& origin, const Vec3& direction);
 
+// The same answer when it is below `limit`, else 0: NearestHitDistance's
+// result t when t < limit, and 0 otherwise. Callers that only use hits
+// nearer than a distance get them without following the ray beyond it.
+float NearestHitWithin(const Vec3& origin, const Vec3& direction, float limit);
+
 // The reference: the same answer from a scan of every triangle in array
 // order, accepting a hit when t >= 0 and t < best, best starting at 9999.9.
 float NearestHitDistanceLinear(const Vec3& origin, const Vec3& direction);
@@ -102,7 +107,7 @@ void SetOccluderQueryMode(OccluderQueryMode mode);
 // there is none.
 struct OccluderBvhInfo {
   bool usable;              // built from the current array and count
-  int32_t nodes;            // inner nodes (128 bytes, each holding both children's boxes)
+  int32_t nodes;            // inner nodes (256 bytes, each holding four children's boxes)
   int32_t leaves;           // up to 8 triangles each
   int32_t depth;            // levels, the leaves' included
   int32_t boxedTriangles;   // triangles held in leaves
