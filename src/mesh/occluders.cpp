@@ -177,25 +177,26 @@ struct alignas(64) BvhNode {
   float hi[3][2];
   float normal[6][2];  // box of n = e2 x e1 below: low x, y, z, then high x, y, z
   float edge[2];       // at least the longest edge of any triangle below
-  float normalMagnitude[2];  // at least every |normal[i]|
   uint32_t link[2];
-  uint32_t unused[2];
+  uint32_t unused[4];
 };
 static_assert(sizeof(BvhNode) == 128, "two cache lines per node");
 
-// A node of the tree the query walks: the same fields for four children,
-// each as four lanes, so one load serves all four tests. Four cache lines.
+// A node of the tree the query walks: what testing four children needs,
+// each field as four lanes, so one load serves all four tests. The normals
+// n below a child lie in a ball: |n - axis| <= spread, where spread also
+// holds the slack for the float evaluation of D.axis +- |D| spread (see
+// the query). Three cache lines.
 constexpr int kWidth = 4;
 struct alignas(64) WideNode {
   float lo[3][kWidth];
   float hi[3][kWidth];
-  float normal[6][kWidth];
+  float axis[3][kWidth];
+  float spread[kWidth];
   float edge[kWidth];
-  float normalMagnitude[kWidth];
   uint32_t link[kWidth];  // kEmptyLink for an unused slot
-  uint32_t unused[kWidth];
 };
-static_assert(sizeof(WideNode) == 256, "four cache lines per node");
+static_assert(sizeof(WideNode) == 192, "three cache lines per node");
 
 // Coordinates and direction components covered by the rounding bounds.
 constexpr double kRangeLimit = 1099511627776.0;  // 2^40
@@ -282,6 +283,20 @@ float FloatAbove(double x) {
   if (double(f) < x) f = std::nextafter(f, std::numeric_limits<float>::infinity());
   return f;
 }
+
+// The same for the positive values of a query's ray frame, without a call:
+// rounding to nearest lands below x by less than one step, so one step up
+// (the next bit pattern, for a positive float) is at or above it.
+inline float PositiveFloatAbove(double x) {
+  float f = static_cast<float>(x);
+  if (double(f) < x) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    ++bits;
+    std::memcpy(&f, &bits, sizeof f);
+  }
+  return f;
+}
 float FloatBelow(double x) {
   float f = static_cast<float>(x);
   if (double(f) > x) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
@@ -348,7 +363,6 @@ struct Subtree {
   Box box;
   float normal[6];
   float edge;
-  float normalMagnitude;
   uint32_t link;
 };
 
@@ -359,7 +373,6 @@ void StoreChild(BvhNode& node, int slot, const Subtree& child) {
   }
   for (int k = 0; k < 6; ++k) node.normal[k][slot] = child.normal[k];
   node.edge[slot] = child.edge;
-  node.normalMagnitude[slot] = child.normalMagnitude;
   node.link[slot] = child.link;
 }
 
@@ -405,8 +418,6 @@ struct Builder {
       ++boxedNext;
     }
     leaf.edge = FloatAbove(edge);
-    leaf.normalMagnitude = 0.0f;
-    for (const float n : leaf.normal) leaf.normalMagnitude = std::max(leaf.normalMagnitude, std::fabs(n));
     leaf.link = kLeafBit | uint32_t(end - begin - 1) << kCountShift | uint32_t(first);
     ++leafCount;
     return leaf;
@@ -553,7 +564,7 @@ struct Builder {
     BvhNode& node = nodes[index];
     StoreChild(node, 0, a);
     StoreChild(node, 1, b);
-    node.unused[0] = node.unused[1] = 0;
+    node.unused[0] = node.unused[1] = node.unused[2] = node.unused[3] = 0;
     Subtree whole;
     whole.box.lo = MinQuad(a.box.lo, b.box.lo);
     whole.box.hi = MaxQuad(a.box.hi, b.box.hi);
@@ -562,7 +573,6 @@ struct Builder {
       whole.normal[3 + k] = std::max(a.normal[3 + k], b.normal[3 + k]);
     }
     whole.edge = std::max(a.edge, b.edge);
-    whole.normalMagnitude = std::max(a.normalMagnitude, b.normalMagnitude);
     whole.link = uint32_t(index);
     return whole;
   }
@@ -593,6 +603,25 @@ struct Collapser {
   }
 
   static bool IsInner(uint32_t link) { return link != kEmptyLink && (link & kLeafBit) == 0; }
+
+  // The ball around the centre of a child's normal box that holds the box,
+  // its radius rounded up and widened by 2^-17 (|axis| + radius) for the
+  // query's rounding.
+  static void StoreNormalBall(WideNode& w, int lane, const BvhNode& n, int s) {
+    double squared = 0.0, axisSquared = 0.0;
+    for (int k = 0; k < 3; ++k) {
+      const double lo = n.normal[k][s], hi = n.normal[3 + k][s];
+      const float axis = static_cast<float>(0.5 * lo + 0.5 * hi);
+      w.axis[k][lane] = axis;
+      const double reach = std::max(std::fabs(lo - axis), std::fabs(hi - axis));
+      squared += reach * reach;
+      axisSquared += double(axis) * axis;
+    }
+    const double radius = std::sqrt(squared) * (1.0 + kMargin40);
+    const double axisLength = std::sqrt(axisSquared) * (1.0 + kMargin40);
+    w.spread[lane] = FloatAbove((radius + 7.62939453125e-06 * (axisLength + radius)) *
+                                (1.0 + kMargin40));
+  }
 
   // Makes the wide node for binary node b (depth first, like the builder)
   // and returns its index.
@@ -637,9 +666,8 @@ struct Collapser {
         w.lo[k][i] = n.lo[k][s];
         w.hi[k][i] = n.hi[k][s];
       }
-      for (int k = 0; k < 6; ++k) w.normal[k][i] = n.normal[k][s];
+      StoreNormalBall(w, i, n, s);
       w.edge[i] = n.edge[s];
-      w.normalMagnitude[i] = n.normalMagnitude[s];
       w.link[i] = links[i];
     }
     return uint32_t(index);
@@ -656,13 +684,14 @@ struct Collapser {
 //  - a factor of 1 + 2^-18 (64 u) after every chain of at most a dozen
 //    operations on non-negative values: the chain's own rounding is below
 //    13 u;
-//  - for the signed sums D.n, an absolute slack of 2^-18 sum|D_i| max|n_i|,
-//    which exceeds the rounding of the three products and their sum, and of
-//    the subtractions that follow it;
+//  - for the signed bounds D.axis -+ |D| spread of D.n, the widening of
+//    the spread by 2^-17 (|axis| + radius) at build time: the dot product's
+//    rounding is below 6 u |D| |axis|, the sums' below 2 u |D| (|axis| +
+//    spread);
 //  - absolute terms (1e-29 in the lateral reach, 1e-36 elsewhere) that
 //    cover underflow;
-//  - slab parameters moved outwards by 2^-18 of their size (their own
-//    rounding is at most 3 u) and the padding r/|D_i| rounded up alike.
+//  - slab bounds moved outwards by 2^-18 of their size (their own
+//    rounding is at most 4 u) and the padding r/|D_i| rounded up alike.
 // No value overflows: with coordinates and direction components at most
 // 2^40, and direction components either 0 or at least 2^-40 in magnitude
 // (smaller ones are treated below), every product is below 2^125, and an
@@ -721,10 +750,10 @@ struct RayFrame {
   float origin[3];
   float direction[3];
   float inverse[3];     // 1 / D_i, rounded; unused on slow axes
-  float absInverse[3];
+  float padScale[3];    // |1 / D_i| (1 + 2^-18), rounded up
   bool slow[3];         // |D_i| < 2^-40, zero included: no slab test
+  float length;         // |D|, rounded up
   float kd;             // k |D|, rounded up
-  float sumAbs;         // |D_x| + |D_y| + |D_z|, rounded up
   bool margins;
 };
 
@@ -735,6 +764,17 @@ struct WideVerdict {
   float threshold[kWidth];  // the least best for which the child must be entered
 };
 
+// Bit i set where lane i of the mask is set.
+inline int MaskBits(LaneMask m) {
+#if defined(__SSE__)
+  Lanes f;
+  std::memcpy(&f, &m, sizeof f);
+  return __builtin_ia32_movmskps(f);
+#else
+  return (m[0] != 0) | (m[1] != 0) << 1 | (m[2] != 0) << 2 | (m[3] != 0) << 3;
+#endif
+}
+
 inline WideVerdict TestChildren(const WideNode& node, const RayFrame& ray, float best) {
   const Lanes zero = All(0.0f);
   Lanes r = zero, low = zero, high = All(best);
@@ -744,17 +784,15 @@ inline WideVerdict TestChildren(const WideNode& node, const RayFrame& ray, float
   if (ray.margins) {
     const Lanes l = Load(node.edge);
     const Lanes b = All(ray.kd) * l * l * kUp + kTiny;
-    // The range of D.n over each child.
-    Lanes dLow = zero, dHigh = zero;
-    for (int k = 0; k < 3; ++k) {
-      const Lanes d = All(ray.direction[k]);
-      const Lanes p = d * Load(node.normal[k]), q = d * Load(node.normal[3 + k]);
-      dLow += Min(p, q);
-      dHigh += Max(p, q);
-    }
-    const Lanes slack = All(ray.sumAbs) * Load(node.normalMagnitude) * kRelative + kTiny;
-    keep &= dHigh + slack + b > kCullLimitF;  // else no determinant passes
-    const Lanes fromNormals = (dLow - slack - b) * kLowerFactor;
+    // The range of D.n over each child: D.axis +- |D| spread, the
+    // spread's widening covering the rounding of the dot product and of
+    // the sums here.
+    const Lanes dot = All(ray.direction[0]) * Load(node.axis[0]) +
+                      All(ray.direction[1]) * Load(node.axis[1]) +
+                      All(ray.direction[2]) * Load(node.axis[2]);
+    const Lanes reach = All(ray.length) * Load(node.spread) + kTiny;
+    keep &= dot + reach + b > kCullLimitF;  // else no determinant passes
+    const Lanes fromNormals = (dot - reach - b) * kLowerFactor;
     Lanes d, inverseD;
     PowerOfTwoBelow(Max(fromNormals, All(float(kThreshold))), d, inverseD);
 
@@ -797,14 +835,18 @@ inline WideVerdict TestChildren(const WideNode& node, const RayFrame& ray, float
     }
     const Lanes inverse = All(ray.inverse[k]);
     const Lanes t1 = dlo * inverse, t2 = dhi * inverse;
-    Lanes nearT = Min(t1, t2), farT = Max(t1, t2);
-    if (ray.margins) {
-      const Lanes pad = r * (ray.absInverse[k] * kUp);
-      nearT = nearT - Abs(nearT) * kRelative - pad;
-      farT = farT + Abs(farT) * kRelative + pad;
-    }
-    enter = Max(enter, nearT);
-    exit = Min(exit, farT);
+    // r / |D_i|, rounded up (r is 0 without margins).
+    const Lanes pad = r * ray.padScale[k];
+    enter = Max(enter, Min(t1, t2) - pad);
+    exit = Min(exit, Max(t1, t2) + pad);
+  }
+  if (ray.margins) {
+    // Each candidate bound is off by at most 3 u of its parameter (the
+    // slab's rounding) plus u of the result (the padding's subtraction),
+    // and the parameter is at most the result plus the padding, whose own
+    // widening covers its share: 2^-18 of the result covers the rest.
+    enter = enter - Abs(enter) * kRelative;
+    exit = exit + Abs(exit) * kRelative;
   }
   keep &= (enter <= exit) & (enter <= high) & (exit >= low);
 
@@ -817,13 +859,13 @@ inline WideVerdict TestChildren(const WideNode& node, const RayFrame& ray, float
     const Lanes scaled = numerator / (1.0f + slackB) * (1.0f - kRelative);
     threshold = Select(open, All(-kInfinityF), Select(numerator > 0.0f, scaled, numerator));
   }
+  LaneBits links;
+  std::memcpy(&links, node.link, sizeof links);
+  keep &= links != kEmptyLink;
   WideVerdict verdict;
-  verdict.keep = 0;
-  for (int i = 0; i < kWidth; ++i) {
-    if (keep[i] != 0 && node.link[i] != kEmptyLink) verdict.keep |= 1 << i;
-    verdict.entry[i] = enter[i];
-    verdict.threshold[i] = threshold[i];
-  }
+  verdict.keep = MaskBits(keep);
+  std::memcpy(verdict.entry, &enter, sizeof enter);
+  std::memcpy(verdict.threshold, &threshold, sizeof threshold);
   return verdict;
 }
 
@@ -886,18 +928,21 @@ float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& d
   RayFrame ray;
   const float o[3] = {origin.x, origin.y, origin.z};
   const float d[3] = {direction.x, direction.y, direction.z};
-  double squared = 0.0, sumAbs = 0.0;
+  double squared = 0.0;
   for (int k = 0; k < 3; ++k) {
     ray.origin[k] = o[k];
     ray.direction[k] = d[k];
     ray.slow[k] = !(std::fabs(d[k]) >= kSlowAxis);
     ray.inverse[k] = ray.slow[k] ? 0.0f : 1.0f / d[k];
-    ray.absInverse[k] = std::fabs(ray.inverse[k]);
+    ray.padScale[k] =
+        ray.slow[k] ? 0.0f : PositiveFloatAbove(1.0 / std::fabs(double(d[k])) * (1.0 + 3.82e-06));
     squared += double(d[k]) * d[k];
-    sumAbs += std::fabs(double(d[k]));
   }
-  ray.kd = FloatAbove(kK * std::sqrt(squared) * (1.0 + kMargin50));
-  ray.sumAbs = FloatAbove(sumAbs * (1.0 + kMargin50));
+  // |D| >= 2^-149 and <= 2^41 here: both stay positive normal or subnormal
+  // floats, never overflowing.
+  const double length = std::sqrt(squared) * (1.0 + kMargin50);
+  ray.length = PositiveFloatAbove(length);
+  ray.kd = PositiveFloatAbove(kK * length);
   ray.margins = g_margins.load(std::memory_order_relaxed);
 
   struct Pending {
@@ -1104,7 +1149,7 @@ void BuildOccluderBvh() {
       none.link = kEmptyLink;
       StoreChild(nodes[0], 0, root);
       StoreChild(nodes[0], 1, none);
-      nodes[0].unused[0] = nodes[0].unused[1] = 0;
+      nodes[0].unused[0] = nodes[0].unused[1] = nodes[0].unused[2] = nodes[0].unused[3] = 0;
       builder.nodeCount = 1;
     }
     bvh->leafCount = builder.leafCount;
