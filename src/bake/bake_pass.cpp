@@ -61,6 +61,9 @@ Vec3 Normalized(const Vec3& v) {
   return Vec3{RoundToFloat(v.x / length), RoundToFloat(v.y / length), RoundToFloat(v.z / length)};
 }
 
+// Rays one batch of an AO texel's queries holds.
+constexpr int32_t kRayBatch = 32;
+
 uint32_t AmbientOcclusionColour(const TexelEntry& texel, const BakeContext& context,
                                 RandomSource& random) {
   const Vec3& n = texel.normal;
@@ -68,28 +71,49 @@ uint32_t AmbientOcclusionColour(const TexelEntry& texel, const BakeContext& cont
   const int32_t samples = context.settings.aoSampleCount;
   const float distance = context.settings.aoSearchDistance;
 
-  // The sum is a 32-bit value.
-  float sum = 0.0f;
-  const float first = NearestHitWithin(p, n, distance);
-  if (first != 0.0f && first < distance) sum = RoundToFloat(double(distance) - first);
-
   Vec3 origin;
   AddVec3(origin, p, n);
   const Vec3 tiltAxis{-n.y, n.x, 0.0f};
   const float k = RoundToFloat(double(context.settings.aoSpreadAngle) * kSpreadToRadians);
-  for (int32_t i = 1; i < samples; ++i) {
-    // The angles are float parameters of the rotation.
-    const float tilt = RoundToFloat((RandomDraw(random) / 32768.0 - 0.5) * k);
-    RandomDraw(random);  // drawn and discarded
-    const float turn = RoundToFloat(RandomDraw(random) / 16384.0);
-    Matrix4 m;
-    Vec3 v;
-    AxisRotationMatrix(m, tiltAxis, tilt);
-    TransformPoint(v, n, m);
-    AxisRotationMatrix(m, n, turn);
-    TransformPoint(v, v, m);
-    const float h = NearestHitWithin(origin, Normalized(v), distance);
-    if (h != 0.0f && h < distance) sum = RoundToFloat(double(sum) + (double(distance) - h));
+
+  // Only hits nearer than the distance count, so the rays are cast for
+  // those alone, a batch at a time: the directions first (drawing the
+  // random numbers in the usual order), then the queries, then the sum in
+  // ray order.
+  Vec3 origins[kRayBatch];
+  Vec3 directions[kRayBatch];
+  float hits[kRayBatch];
+  // The sum is a 32-bit value.
+  float sum = 0.0f;
+  for (int32_t start = 0; start < samples || start == 0; start += kRayBatch) {
+    int32_t count = 0;
+    for (int32_t i = start; i < start + kRayBatch && (i < samples || i == 0); ++i, ++count) {
+      if (i == 0) {
+        // The first ray leaves from the surface along the normal.
+        origins[count] = p;
+        directions[count] = n;
+        continue;
+      }
+      // The angles are float parameters of the rotation.
+      const float tilt = RoundToFloat((RandomDraw(random) / 32768.0 - 0.5) * k);
+      RandomDraw(random);  // drawn and discarded
+      const float turn = RoundToFloat(RandomDraw(random) / 16384.0);
+      Matrix4 m;
+      Vec3 v;
+      AxisRotationMatrix(m, tiltAxis, tilt);
+      TransformPoint(v, n, m);
+      AxisRotationMatrix(m, n, turn);
+      TransformPoint(v, v, m);
+      origins[count] = origin;
+      directions[count] = Normalized(v);
+    }
+    NearestHitsWithin(origins, directions, count, distance, hits);
+    for (int32_t i = 0; i < count; ++i) {
+      const float h = hits[i];
+      if (h == 0.0f || !(h < distance)) continue;
+      // The first ray's term is added to zero, which leaves it unchanged.
+      sum = RoundToFloat(double(sum) + (double(distance) - h));
+    }
   }
   // The quotient stays double, divided by S first and then by D; with S or D
   // zero it is not finite and the texel is black.

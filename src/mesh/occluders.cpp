@@ -213,7 +213,7 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kCullLimit = kThreshold * (1.0 - 2.0 * kK);
 
 // Each level of the walk leaves at most three children waiting.
-constexpr int kStackSize = 3 * 80;
+constexpr int kStackSize = (kWidth - 1) * 80;
 constexpr int kMedianDepth = 48;  // below this, splits halve: depth stays under 48 + 28
 
 }  // namespace
@@ -697,16 +697,18 @@ struct Collapser {
 // (smaller ones are treated below), every product is below 2^125, and an
 // infinite r (from an unbounded x) only widens boxes to the whole space.
 
-typedef float Lanes __attribute__((vector_size(16)));
-typedef int32_t LaneMask __attribute__((vector_size(16)));  // all ones where true
-typedef uint32_t LaneBits __attribute__((vector_size(16)));
+typedef float Lanes __attribute__((vector_size(4 * kWidth)));
+typedef int32_t LaneMask __attribute__((vector_size(4 * kWidth)));  // all ones where true
+typedef uint32_t LaneBits __attribute__((vector_size(4 * kWidth)));
+typedef float FourLanes __attribute__((vector_size(16)));
 
 inline Lanes Load(const float (&lanes)[kWidth]) {
   Lanes v;
   std::memcpy(&v, lanes, sizeof v);
   return v;
 }
-inline Lanes All(float x) { return Lanes{x, x, x, x}; }
+// x in every lane (x - 0 is x for every x, a zero's sign included).
+inline Lanes All(float x) { return x - Lanes{}; }
 inline Lanes Min(Lanes a, Lanes b) { return a < b ? a : b; }
 inline Lanes Max(Lanes a, Lanes b) { return a > b ? a : b; }
 inline Lanes Abs(Lanes a) {
@@ -725,7 +727,7 @@ inline void PowerOfTwoBelow(Lanes x, Lanes& power, Lanes& reciprocal) {
   std::memcpy(&bits, &x, sizeof bits);
   const LaneBits exponent = bits >> 23;  // the sign bits are clear
   const LaneBits powerBits = exponent << 23;
-  const LaneBits reciprocalBits = (LaneBits{254, 254, 254, 254} - exponent) << 23;
+  const LaneBits reciprocalBits = (254u - exponent) << 23;
   std::memcpy(&power, &powerBits, sizeof power);
   std::memcpy(&reciprocal, &reciprocalBits, sizeof reciprocal);
 }
@@ -766,21 +768,25 @@ struct WideVerdict {
 
 // Bit i set where lane i of the mask is set.
 inline int MaskBits(LaneMask m) {
+  int bits = 0;
 #if defined(__SSE__)
-  Lanes f;
-  std::memcpy(&f, &m, sizeof f);
-  return __builtin_ia32_movmskps(f);
+  for (int quarter = 0; quarter < kWidth / 4; ++quarter) {
+    FourLanes f;
+    std::memcpy(&f, reinterpret_cast<const char*>(&m) + 16 * quarter, sizeof f);
+    bits |= __builtin_ia32_movmskps(f) << 4 * quarter;
+  }
 #else
-  return (m[0] != 0) | (m[1] != 0) << 1 | (m[2] != 0) << 2 | (m[3] != 0) << 3;
+  for (int i = 0; i < kWidth; ++i) bits |= (m[i] != 0) << i;
 #endif
+  return bits;
 }
 
 inline WideVerdict TestChildren(const WideNode& node, const RayFrame& ray, float best) {
   const Lanes zero = All(0.0f);
   Lanes r = zero, low = zero, high = All(best);
   Lanes slackA = zero, slackB = zero;
-  LaneMask open = LaneMask{0, 0, 0, 0};  // the parameter bound is void
-  LaneMask keep = LaneMask{-1, -1, -1, -1};
+  LaneMask open = LaneMask{};                   // the parameter bound is void
+  LaneMask keep = LaneMask{} == LaneMask{};     // all set
   if (ray.margins) {
     const Lanes l = Load(node.edge);
     const Lanes b = All(ray.kd) * l * l * kUp + kTiny;
@@ -899,6 +905,12 @@ bool RayInRange(const Vec3& o, const Vec3& d) {
          InRange(d.z);
 }
 
+// The scan's answer when it is below limit, else 0.
+float LinearNearestBelow(const Vec3& origin, const Vec3& direction, float limit) {
+  const float t = NearestHitDistanceLinear(origin, direction);
+  return t < limit ? t : 0.0f;
+}
+
 // Starts loading what visiting a link will read (a node, or a leaf's
 // triangles) while the current tests run: the rays of a bake are not
 // coherent, and the hierarchy of a large set does not fit in the caches.
@@ -913,19 +925,38 @@ inline void Prefetch(const OccluderBvh& bvh, uint32_t link) {
   }
 }
 
-// The nearest hit with t below `limit` (at most kFarthestHit), or 0.
-float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& direction,
-                       float limit) {
-  // A zero direction makes P zero (or NaN against a non-finite edge), so no
-  // determinant passes: nothing is hit.
-  if (direction.x == 0.0f && direction.y == 0.0f && direction.z == 0.0f) return 0.0f;
-  Nearest nearest;
-  nearest.best = limit;
-  for (int32_t i = 0; i < bvh.plainCount; ++i)
-    nearest.Consider(origin, direction, bvh.plain[i], bvh.plainIndex, i);
-  if (bvh.nodeCount == 0) return nearest.Result();
+// One ray's walk through the hierarchy, advanced a step at a time so that
+// several walks can be interleaved: the steps of one ray depend on each
+// other (and mostly wait for memory), those of different rays do not.
+struct Pending {
+  uint32_t link;
+  float threshold;
+};
 
+struct RayWalk {
   RayFrame ray;
+  Vec3 origin;
+  Vec3 direction;
+  Nearest nearest;
+  uint32_t current;  // the link to visit next
+  int top;
+  Pending stack[kStackSize];
+};
+
+// Sets up the walk of a ray with a non-zero direction (whose components and
+// origin are in range) for hits below `limit`, testing the plain triangles.
+// Returns false when there is nothing to walk.
+inline bool StartWalk(const OccluderBvh& bvh, const Vec3& origin, const Vec3& direction,
+                      float limit, RayWalk& walk) {
+  walk.origin = origin;
+  walk.direction = direction;
+  walk.nearest = Nearest{};
+  walk.nearest.best = limit;
+  for (int32_t i = 0; i < bvh.plainCount; ++i)
+    walk.nearest.Consider(origin, direction, bvh.plain[i], bvh.plainIndex, i);
+  if (bvh.nodeCount == 0) return false;
+
+  RayFrame& ray = walk.ray;
   const float o[3] = {origin.x, origin.y, origin.z};
   const float d[3] = {direction.x, direction.y, direction.z};
   double squared = 0.0;
@@ -944,51 +975,117 @@ float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& d
   ray.length = PositiveFloatAbove(length);
   ray.kd = PositiveFloatAbove(kK * length);
   ray.margins = g_margins.load(std::memory_order_relaxed);
+  walk.current = 0;  // the root
+  walk.top = 0;
+  return true;
+}
 
-  struct Pending {
-    uint32_t link;
-    float threshold;
-  };
-  Pending stack[kStackSize];
-  int top = 0;
-  uint32_t current = 0;  // the root
-  for (;;) {
-    if (current & kLeafBit) {
-      const int32_t first = int32_t(current & kFirstMask);
-      const int32_t count = int32_t((current >> kCountShift) & 0xFu) + 1;
-      for (int32_t i = first; i < first + count; ++i)
-        nearest.Consider(origin, direction, bvh.boxed[i], bvh.boxedIndex, i);
-    } else {
-      const WideNode& node = bvh.nodes[current];
-      const WideVerdict v = TestChildren(node, ray, nearest.best);
-      if (v.keep != 0) {
-        // Nearest entry first; the others wait on the stack, farthest at
-        // the bottom.
-        int order[kWidth];
-        int n = 0;
-        for (int i = 0; i < kWidth; ++i) {
-          if ((v.keep >> i & 1) == 0) continue;
-          int at = n++;
-          while (at > 0 && v.entry[order[at - 1]] < v.entry[i]) {
-            order[at] = order[at - 1];
-            --at;
-          }
-          order[at] = i;
+// Visits walk.current and picks the next link. Returns false when the walk
+// is over (walk.nearest then holds the answer).
+inline bool StepWalk(const OccluderBvh& bvh, RayWalk& walk) {
+  const uint32_t current = walk.current;
+  if (current & kLeafBit) {
+    const int32_t first = int32_t(current & kFirstMask);
+    const int32_t count = int32_t((current >> kCountShift) & 0xFu) + 1;
+    for (int32_t i = first; i < first + count; ++i)
+      walk.nearest.Consider(walk.origin, walk.direction, bvh.boxed[i], bvh.boxedIndex, i);
+  } else {
+    const WideNode& node = bvh.nodes[current];
+    const WideVerdict v = TestChildren(node, walk.ray, walk.nearest.best);
+    unsigned keep = unsigned(v.keep);
+    if (keep != 0) {
+      if ((keep & (keep - 1)) == 0) {
+        // One child only, the common case deep in the tree.
+        walk.current = node.link[__builtin_ctz(keep)];
+        Prefetch(bvh, walk.current);
+        return true;
+      }
+      // Nearest entry first; the others wait on the stack, farthest at the
+      // bottom.
+      int order[kWidth];
+      int n = 0;
+      for (; keep != 0; keep &= keep - 1) {
+        const int i = __builtin_ctz(keep);
+        int at = n++;
+        while (at > 0 && v.entry[order[at - 1]] < v.entry[i]) {
+          order[at] = order[at - 1];
+          --at;
         }
-        for (int i = 0; i < n - 1; ++i)
-          stack[top++] = Pending{node.link[order[i]], v.threshold[order[i]]};
-        current = node.link[order[n - 1]];
-        Prefetch(bvh, current);
-        continue;
+        order[at] = i;
+      }
+      for (int i = 0; i < n - 1; ++i)
+        walk.stack[walk.top++] = Pending{node.link[order[i]], v.threshold[order[i]]};
+      walk.current = node.link[order[n - 1]];
+      Prefetch(bvh, walk.current);
+      return true;
+    }
+  }
+  while (walk.top > 0) {
+    const Pending& p = walk.stack[--walk.top];
+    if (p.threshold <= walk.nearest.best) {
+      walk.current = p.link;
+      Prefetch(bvh, walk.current);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The nearest hit with t below `limit` (at most kFarthestHit), or 0.
+float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& direction,
+                       float limit) {
+  // A zero direction makes P zero (or NaN against a non-finite edge), so no
+  // determinant passes: nothing is hit.
+  if (direction.x == 0.0f && direction.y == 0.0f && direction.z == 0.0f) return 0.0f;
+  RayWalk walk;
+  if (StartWalk(bvh, origin, direction, limit, walk))
+    while (StepWalk(bvh, walk)) {
+    }
+  return walk.nearest.Result();
+}
+
+// Walks up to kInterleaved rays at once, a step of each in turn.
+constexpr int kInterleaved = 4;
+
+void HierarchyNearestMany(const OccluderBvh& bvh, const Vec3* origins, const Vec3* directions,
+                          int count, float limit, float* results) {
+  RayWalk walks[kInterleaved];
+  int rayOf[kInterleaved];  // the ray each walk answers
+  int live[kInterleaved];   // walks under way
+  int liveCount = 0;
+  int spare[kInterleaved] = {0, 1, 2, 3};
+  static_assert(kInterleaved == 4, "spare walks listed");
+  int spareCount = kInterleaved;
+  int next = 0;
+  for (;;) {
+    // Start the next rays in the spare walks; rays without a walk are
+    // answered at once.
+    while (spareCount > 0 && next < count) {
+      const int i = next++;
+      const Vec3& d = directions[i];
+      RayWalk& walk = walks[spare[spareCount - 1]];
+      if (d.x == 0.0f && d.y == 0.0f && d.z == 0.0f) {
+        results[i] = 0.0f;
+      } else if (!RayInRange(origins[i], d)) {
+        results[i] = LinearNearestBelow(origins[i], d, limit);
+      } else if (StartWalk(bvh, origins[i], d, limit, walk)) {
+        const int w = spare[--spareCount];
+        rayOf[w] = i;
+        live[liveCount++] = w;
+      } else {
+        results[i] = walk.nearest.Result();
       }
     }
-    for (;;) {
-      if (top == 0) return nearest.Result();
-      const Pending& p = stack[--top];
-      if (p.threshold <= nearest.best) {
-        current = p.link;
-        break;
+    if (liveCount == 0) return;
+    for (int s = 0; s < liveCount;) {
+      const int w = live[s];
+      if (StepWalk(bvh, walks[w])) {
+        ++s;
+        continue;
       }
+      results[rayOf[w]] = walks[w].nearest.Result();
+      spare[spareCount++] = w;
+      live[s] = live[--liveCount];
     }
   }
 }
@@ -1216,16 +1313,29 @@ float NearestHitDistance(const Vec3& origin, const Vec3& direction) {
 }
 
 float NearestHitWithin(const Vec3& origin, const Vec3& direction, float limit) {
-  if (!(limit > 0.0f)) return 0.0f;
-  if (!(limit < kFarthestHit)) return NearestHitDistance(origin, direction);
-  if (g_plugin.occluders == nullptr || g_plugin.occluderCount <= 0) return 0.0f;
-  if (GetOccluderQueryMode() == OccluderQueryMode::kHierarchy) {
-    const OccluderBvh* bvh = UsableBvh();
-    if (bvh != nullptr && RayInRange(origin, direction))
-      return HierarchyNearest(*bvh, origin, direction, limit);
+  float result;
+  NearestHitsWithin(&origin, &direction, 1, limit, &result);
+  return result;
+}
+
+void NearestHitsWithin(const Vec3* origins, const Vec3* directions, int count, float limit,
+                       float* results) {
+  if (count <= 0) return;
+  // No t >= 0 lies below a limit that is not above zero (or not a number),
+  // and no set yields no hit.
+  if (!(limit > 0.0f) || g_plugin.occluders == nullptr || g_plugin.occluderCount <= 0) {
+    for (int i = 0; i < count; ++i) results[i] = 0.0f;
+    return;
   }
-  const float t = NearestHitDistanceLinear(origin, direction);
-  return t < limit ? t : 0.0f;
+  // Every answer lies below kFarthestHit anyway.
+  if (limit > kFarthestHit) limit = kFarthestHit;
+  const OccluderBvh* bvh =
+      GetOccluderQueryMode() == OccluderQueryMode::kHierarchy ? UsableBvh() : nullptr;
+  if (bvh == nullptr) {
+    for (int i = 0; i < count; ++i) results[i] = LinearNearestBelow(origins[i], directions[i], limit);
+    return;
+  }
+  HierarchyNearestMany(*bvh, origins, directions, count, limit, results);
 }
 
 OccluderQueryMode GetOccluderQueryMode() {

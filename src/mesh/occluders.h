@@ -88,6 +88,12 @@ float NearestHitDistance(const Vec3& origin, const Vec3& direction);
 // nearer than a distance get them without following the ray beyond it.
 float NearestHitWithin(const Vec3& origin, const Vec3& direction, float limit);
 
+// NearestHitWithin for `count` rays, answers into results[0, count). The
+// rays are walked through the hierarchy several at a time, which keeps the
+// processor busy while each waits for memory.
+void NearestHitsWithin(const Vec3* origins, const Vec3* directions, int count, float limit,
+                       float* results);
+
 // The reference: the same answer from a scan of every triangle in array
 // order, accepting a hit when t >= 0 and t < best, best starting at 9999.9.
 float NearestHitDistanceLinear(const Vec3& origin, const Vec3& direction);
