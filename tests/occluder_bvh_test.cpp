@@ -372,7 +372,9 @@ TEST_F(BvhAgainstScan, LargerSphereOverGroundWithBakeRays) {
   t.push_back(Facing(V(-500, 0, -500), V(500, 0, -500), V(500, 0, 500), V(0, 1, 0)));
   t.push_back(Facing(V(-500, 0, -500), V(500, 0, 500), V(-500, 0, 500), V(0, 1, 0)));
   Install(t);
-  EXPECT_GT(DescribeOccluderBvh().depth, 8);
+  // Eight-way nodes over leaves of a few triangles: at least log8(6400 / 8)
+  // inner levels, and the leaves' level.
+  EXPECT_GT(DescribeOccluderBvh().depth, 4);
   std::vector<Ray> rays;
   for (int i = 0; i < Rays(6000); ++i) {
     const OccluderTriangle& tri = triangles_[size_t(rng.Int(0, int(triangles_.size()) - 1))];

@@ -182,12 +182,14 @@ struct alignas(64) BvhNode {
 };
 static_assert(sizeof(BvhNode) == 128, "two cache lines per node");
 
-// A node of the tree the query walks: what testing four children needs,
-// each field as four lanes, so one load serves all four tests. The normals
-// n below a child lie in a ball: |n - axis| <= spread, where spread also
+// A node of the tree the query walks: what testing its eight children
+// needs, each field as eight lanes, read four at a time. The normals n
+// below a child lie in a ball: |n - axis| <= spread, where spread also
 // holds the slack for the float evaluation of D.axis +- |D| spread (see
-// the query). Three cache lines.
-constexpr int kWidth = 4;
+// the query). Six cache lines. Eight-way nodes make the walk half as deep
+// as a binary tree's; each level's tests form one long chain of dependent
+// steps, so fewer levels are faster even though more boxes are tested.
+constexpr int kWidth = 8;
 struct alignas(64) WideNode {
   float lo[3][kWidth];
   float hi[3][kWidth];
@@ -196,7 +198,7 @@ struct alignas(64) WideNode {
   float edge[kWidth];
   uint32_t link[kWidth];  // kEmptyLink for an unused slot
 };
-static_assert(sizeof(WideNode) == 192, "three cache lines per node");
+static_assert(sizeof(WideNode) == 384, "six cache lines per node");
 
 // Coordinates and direction components covered by the rounding bounds.
 constexpr double kRangeLimit = 1099511627776.0;  // 2^40
@@ -579,10 +581,9 @@ struct Builder {
 };
 
 // ---------------------------------------------------------------------------
-// Collapsing: the binary tree the builder makes becomes a tree of four-way
-// nodes, each node pulling up the grandchildren of its largest inner
-// children until it has four. Fewer, wider steps suit the four-lane box
-// test below.
+// Collapsing: the binary tree the builder makes becomes a tree of
+// kWidth-way nodes, each node pulling up the grandchildren of its largest
+// inner children until it has kWidth of them (or only leaves).
 
 struct Collapser {
   const BvhNode* binary;
@@ -675,7 +676,7 @@ struct Collapser {
 };
 
 // ---------------------------------------------------------------------------
-// Querying: the four children of a node are tested at once, in the four
+// Querying: the children of a node are tested four at a time, in the four
 // lanes of a float vector (SSE on x86-64, plain code elsewhere).
 //
 // The bounds above are evaluated here in float. Every step rounds its
@@ -697,12 +698,15 @@ struct Collapser {
 // (smaller ones are treated below), every product is below 2^125, and an
 // infinite r (from an unbounded x) only widens boxes to the whole space.
 
-typedef float Lanes __attribute__((vector_size(4 * kWidth)));
-typedef int32_t LaneMask __attribute__((vector_size(4 * kWidth)));  // all ones where true
-typedef uint32_t LaneBits __attribute__((vector_size(4 * kWidth)));
-typedef float FourLanes __attribute__((vector_size(16)));
+// Four lanes: four children of a node, for one ray. A node's children are
+// tested a quad at a time, and the quads of several nodes and rays are
+// computed side by side: the bounds below form a long chain of dependent
+// steps, and side-by-side chains keep the processor busy while each waits.
+typedef float Lanes __attribute__((vector_size(16)));
+typedef int32_t LaneMask __attribute__((vector_size(16)));  // all ones where true
+typedef uint32_t LaneBits __attribute__((vector_size(16)));
 
-inline Lanes Load(const float (&lanes)[kWidth]) {
+inline Lanes Load(const float* lanes) {
   Lanes v;
   std::memcpy(&v, lanes, sizeof v);
   return v;
@@ -732,6 +736,17 @@ inline void PowerOfTwoBelow(Lanes x, Lanes& power, Lanes& reciprocal) {
   std::memcpy(&reciprocal, &reciprocalBits, sizeof reciprocal);
 }
 
+// Bit i set where lane i of the mask is set.
+inline int MaskBits(LaneMask m) {
+#if defined(__SSE__)
+  Lanes f;
+  std::memcpy(&f, &m, sizeof f);
+  return __builtin_ia32_movmskps(f);
+#else
+  return (m[0] != 0) | (m[1] != 0) << 1 | (m[2] != 0) << 2 | (m[3] != 0) << 3;
+#endif
+}
+
 constexpr float kUp = 1.0f + 3.814697265625e-06f;  // 1 + 2^-18
 constexpr float kRelative = 3.814697265625e-06f;   // 2^-18
 constexpr float kKf = 5.96047e-08f * (1.0f + 3.814697265625e-06f);  // above k
@@ -759,121 +774,158 @@ struct RayFrame {
   bool margins;
 };
 
-// The verdict on the four children of a node.
-struct WideVerdict {
-  int keep;             // bit i set: child i must be entered
-  float entry[kWidth];  // lower bound of the parameter where the ray enters
-  float threshold[kWidth];  // the least best for which the child must be entered
+// One quad to test: four children of a node (from lane `first`), one ray.
+struct QuadTest {
+  const WideNode* node;
+  int first;
+  const RayFrame* ray;
+  float best;
 };
 
-// Bit i set where lane i of the mask is set.
-inline int MaskBits(LaneMask m) {
-  int bits = 0;
-#if defined(__SSE__)
-  for (int quarter = 0; quarter < kWidth / 4; ++quarter) {
-    FourLanes f;
-    std::memcpy(&f, reinterpret_cast<const char*>(&m) + 16 * quarter, sizeof f);
-    bits |= __builtin_ia32_movmskps(f) << 4 * quarter;
-  }
-#else
-  for (int i = 0; i < kWidth; ++i) bits |= (m[i] != 0) << i;
-#endif
-  return bits;
-}
+// What a quad's test gives.
+struct QuadVerdict {
+  int keep;        // bit i set: the quad's child i must be entered
+  Lanes entry;     // lower bound of the parameter where the ray enters
+  Lanes threshold; // the least best for which the child must be entered
+};
 
-inline WideVerdict TestChildren(const WideNode& node, const RayFrame& ray, float best) {
+// Tests Q quads side by side. All rays share one margins setting.
+template <int Q>
+__attribute__((always_inline)) inline void TestQuads(const QuadTest (&test)[Q],
+                                                    QuadVerdict (&verdict)[Q]) {
+  const bool margins = test[0].ray->margins;
   const Lanes zero = All(0.0f);
-  Lanes r = zero, low = zero, high = All(best);
-  Lanes slackA = zero, slackB = zero;
-  LaneMask open = LaneMask{};                   // the parameter bound is void
-  LaneMask keep = LaneMask{} == LaneMask{};     // all set
-  if (ray.margins) {
-    const Lanes l = Load(node.edge);
-    const Lanes b = All(ray.kd) * l * l * kUp + kTiny;
-    // The range of D.n over each child: D.axis +- |D| spread, the
-    // spread's widening covering the rounding of the dot product and of
-    // the sums here.
-    const Lanes dot = All(ray.direction[0]) * Load(node.axis[0]) +
-                      All(ray.direction[1]) * Load(node.axis[1]) +
-                      All(ray.direction[2]) * Load(node.axis[2]);
-    const Lanes reach = All(ray.length) * Load(node.spread) + kTiny;
-    keep &= dot + reach + b > kCullLimitF;  // else no determinant passes
-    const Lanes fromNormals = (dot - reach - b) * kLowerFactor;
-    Lanes d, inverseD;
-    PowerOfTwoBelow(Max(fromNormals, All(float(kThreshold))), d, inverseD);
-
-    Lanes s = zero;
-    for (int k = 0; k < 3; ++k) {
-      const Lanes o = All(ray.origin[k]);
-      s += Max(Abs(o - Load(node.lo[k])), Abs(o - Load(node.hi[k])));
-    }
-    s *= kUp;
-    const Lanes x = (kKf + b * inverseD) * kUp;
-    const Lanes neg = (All(ray.kd) * l * (2.0f * s + l) + 3.0f * kKf * d + kLateralTiny) *
-                      inverseD * (1.0f + 2.0f * x) * kUp;
-    const LaneMask bounded = x <= 0.5f;
-    r = Select(bounded, (neg * l * (1.0f + 2.0f * kKf) + kKf * (s + l)) * kUp + kTiny,
-               All(kInfinityF));
-    const Lanes a1 = (x + kKf * x + 2.0f * kKf) * kUp;  // >= (B/d + k)(1 + k) + k
-    const Lanes a0 = kKf * l * l * s * inverseD * (1.0f + kKf) * kUp + kTiny;
-    open = ~(bounded & (a1 < 0.5f));
-    slackA = 2.0f * a0 * kUp;
-    slackB = 2.0f * a1 * kUp;
-    const Lanes e = (slackA + slackB * best) * kUp;
-    low = Select(open, All(-kInfinityF), -e);
-    high = Select(open, All(kInfinityF), (best + e) * kUp);
+  Lanes r[Q], low[Q], high[Q], slackA[Q], slackB[Q];
+  LaneMask open[Q], keep[Q];
+#define TAMSINK_EACH for (int q = 0; q < Q; ++q)
+#define TAMSINK_FIELD(name) Load(test[q].node->name + test[q].first)
+  TAMSINK_EACH {
+    r[q] = zero;
+    low[q] = zero;
+    high[q] = All(test[q].best);
+    slackA[q] = zero;
+    slackB[q] = zero;
+    open[q] = LaneMask{};              // the parameter bound is void
+    keep[q] = LaneMask{} == LaneMask{};  // all set
   }
-  Lanes enter = All(-kInfinityF), exit = All(kInfinityF);
+  if (margins) {
+    Lanes l[Q], b[Q], d[Q], inverseD[Q], s[Q], x[Q];
+    TAMSINK_EACH {
+      const RayFrame& ray = *test[q].ray;
+      l[q] = TAMSINK_FIELD(edge);
+      b[q] = All(ray.kd) * l[q] * l[q] * kUp + kTiny;
+    }
+    TAMSINK_EACH {
+      // The range of D.n over each child: D.axis +- |D| spread, the
+      // spread's widening covering the rounding of the dot product and of
+      // the sums here.
+      const RayFrame& ray = *test[q].ray;
+      const Lanes dot = All(ray.direction[0]) * TAMSINK_FIELD(axis[0]) +
+                        All(ray.direction[1]) * TAMSINK_FIELD(axis[1]) +
+                        All(ray.direction[2]) * TAMSINK_FIELD(axis[2]);
+      const Lanes reach = All(ray.length) * TAMSINK_FIELD(spread) + kTiny;
+      keep[q] &= dot + reach + b[q] > kCullLimitF;  // else no determinant passes
+      const Lanes fromNormals = (dot - reach - b[q]) * kLowerFactor;
+      PowerOfTwoBelow(Max(fromNormals, All(float(kThreshold))), d[q], inverseD[q]);
+    }
+    TAMSINK_EACH {
+      const RayFrame& ray = *test[q].ray;
+      s[q] = zero;
+      for (int k = 0; k < 3; ++k) {
+        const Lanes o = All(ray.origin[k]);
+        s[q] += Max(Abs(o - TAMSINK_FIELD(lo[k])), Abs(o - TAMSINK_FIELD(hi[k])));
+      }
+      s[q] *= kUp;
+    }
+    TAMSINK_EACH x[q] = (kKf + b[q] * inverseD[q]) * kUp;
+    TAMSINK_EACH {
+      const RayFrame& ray = *test[q].ray;
+      const Lanes neg = (All(ray.kd) * l[q] * (2.0f * s[q] + l[q]) + 3.0f * kKf * d[q] +
+                         kLateralTiny) *
+                        inverseD[q] * (1.0f + 2.0f * x[q]) * kUp;
+      const LaneMask bounded = x[q] <= 0.5f;
+      r[q] = Select(bounded,
+                    (neg * l[q] * (1.0f + 2.0f * kKf) + kKf * (s[q] + l[q])) * kUp + kTiny,
+                    All(kInfinityF));
+      const Lanes a1 = (x[q] + kKf * x[q] + 2.0f * kKf) * kUp;  // >= (B/d + k)(1 + k) + k
+      const Lanes a0 = kKf * l[q] * l[q] * s[q] * inverseD[q] * (1.0f + kKf) * kUp + kTiny;
+      open[q] = ~(bounded & (a1 < 0.5f));
+      slackA[q] = 2.0f * a0 * kUp;
+      slackB[q] = 2.0f * a1 * kUp;
+      const Lanes e = (slackA[q] + slackB[q] * test[q].best) * kUp;
+      low[q] = Select(open[q], All(-kInfinityF), -e);
+      high[q] = Select(open[q], All(kInfinityF), (test[q].best + e) * kUp);
+    }
+  }
+  Lanes enter[Q], exit[Q];
+  TAMSINK_EACH {
+    enter[q] = All(-kInfinityF);
+    exit[q] = All(kInfinityF);
+  }
   for (int k = 0; k < 3; ++k) {
-    const Lanes o = All(ray.origin[k]);
-    const Lanes dlo = Load(node.lo[k]) - o;
-    const Lanes dhi = Load(node.hi[k]) - o;
-    if (ray.slow[k]) {
-      // The ray moves along this axis by at most |D_i| max(|low|, |high|)
-      // within the parameter bound.
-      Lanes reach = r;
-      if (ray.direction[k] != 0.0f)
-        reach = Select(open, All(kInfinityF),
-                       r + std::fabs(ray.direction[k]) * Max(Abs(low), Abs(high)));
-      reach *= kUp;
-      keep &= (dlo <= reach) & (-dhi <= reach);
-      continue;
+    TAMSINK_EACH {
+      const RayFrame& ray = *test[q].ray;
+      const Lanes o = All(ray.origin[k]);
+      const Lanes dlo = TAMSINK_FIELD(lo[k]) - o;
+      const Lanes dhi = TAMSINK_FIELD(hi[k]) - o;
+      if (ray.slow[k]) {
+        // The ray moves along this axis by at most |D_i| max(|low|, |high|)
+        // within the parameter bound.
+        Lanes reach = r[q];
+        if (ray.direction[k] != 0.0f)
+          reach = Select(open[q], All(kInfinityF),
+                         r[q] + std::fabs(ray.direction[k]) * Max(Abs(low[q]), Abs(high[q])));
+        reach *= kUp;
+        keep[q] &= (dlo <= reach) & (-dhi <= reach);
+        continue;
+      }
+      const Lanes inverse = All(ray.inverse[k]);
+      const Lanes t1 = dlo * inverse, t2 = dhi * inverse;
+      // r / |D_i|, rounded up (r is 0 without margins).
+      const Lanes pad = r[q] * ray.padScale[k];
+      enter[q] = Max(enter[q], Min(t1, t2) - pad);
+      exit[q] = Min(exit[q], Max(t1, t2) + pad);
     }
-    const Lanes inverse = All(ray.inverse[k]);
-    const Lanes t1 = dlo * inverse, t2 = dhi * inverse;
-    // r / |D_i|, rounded up (r is 0 without margins).
-    const Lanes pad = r * ray.padScale[k];
-    enter = Max(enter, Min(t1, t2) - pad);
-    exit = Min(exit, Max(t1, t2) + pad);
   }
-  if (ray.margins) {
-    // Each candidate bound is off by at most 3 u of its parameter (the
-    // slab's rounding) plus u of the result (the padding's subtraction),
-    // and the parameter is at most the result plus the padding, whose own
-    // widening covers its share: 2^-18 of the result covers the rest.
-    enter = enter - Abs(enter) * kRelative;
-    exit = exit + Abs(exit) * kRelative;
+  TAMSINK_EACH {
+    if (margins) {
+      // Each candidate bound is off by at most 3 u of its parameter (the
+      // slab's rounding) plus u of the result (the padding's subtraction),
+      // and the parameter is at most the result plus the padding, whose own
+      // widening covers its share: 2^-18 of the result covers the rest.
+      enter[q] = enter[q] - Abs(enter[q]) * kRelative;
+      exit[q] = exit[q] + Abs(exit[q]) * kRelative;
+    }
+    keep[q] &= (enter[q] <= exit[q]) & (enter[q] <= high[q]) & (exit[q] >= low[q]);
+    LaneBits links;
+    std::memcpy(&links, test[q].node->link + test[q].first, sizeof links);
+    keep[q] &= links != kEmptyLink;
+    verdict[q].keep = MaskBits(keep[q]);
+    verdict[q].entry = enter[q];
   }
-  keep &= (enter <= exit) & (enter <= high) & (exit >= low);
-
   // The re-check after best has shrunk: entering is needed while
   // entry <= best + 2 A0 + 2 A1 best, so from best >= the threshold below
   // (rounded down; any threshold at or below zero always enters).
-  Lanes threshold = enter;
-  if (ray.margins) {
-    const Lanes numerator = enter - slackA;
-    const Lanes scaled = numerator / (1.0f + slackB) * (1.0f - kRelative);
-    threshold = Select(open, All(-kInfinityF), Select(numerator > 0.0f, scaled, numerator));
+  TAMSINK_EACH {
+    verdict[q].threshold = enter[q];
+    if (margins) {
+      const Lanes numerator = enter[q] - slackA[q];
+      const Lanes scaled = numerator / (1.0f + slackB[q]) * (1.0f - kRelative);
+      verdict[q].threshold =
+          Select(open[q], All(-kInfinityF), Select(numerator > 0.0f, scaled, numerator));
+    }
   }
-  LaneBits links;
-  std::memcpy(&links, node.link, sizeof links);
-  keep &= links != kEmptyLink;
-  WideVerdict verdict;
-  verdict.keep = MaskBits(keep);
-  std::memcpy(verdict.entry, &enter, sizeof enter);
-  std::memcpy(verdict.threshold, &threshold, sizeof threshold);
-  return verdict;
+#undef TAMSINK_FIELD
+#undef TAMSINK_EACH
 }
+
+// The verdict on all children of a node.
+constexpr int kQuads = kWidth / 4;
+struct WideVerdict {
+  int keep;                 // bit i set: child i must be entered
+  float entry[kWidth];      // lower bound of the parameter where the ray enters
+  float threshold[kWidth];  // the least best for which the child must be entered
+};
 
 // The answer being gathered: the smallest accepted t, and among zeros the
 // one of the lowest array index (the one the scan keeps).
@@ -980,46 +1032,9 @@ inline bool StartWalk(const OccluderBvh& bvh, const Vec3& origin, const Vec3& di
   return true;
 }
 
-// Visits walk.current and picks the next link. Returns false when the walk
-// is over (walk.nearest then holds the answer).
-inline bool StepWalk(const OccluderBvh& bvh, RayWalk& walk) {
-  const uint32_t current = walk.current;
-  if (current & kLeafBit) {
-    const int32_t first = int32_t(current & kFirstMask);
-    const int32_t count = int32_t((current >> kCountShift) & 0xFu) + 1;
-    for (int32_t i = first; i < first + count; ++i)
-      walk.nearest.Consider(walk.origin, walk.direction, bvh.boxed[i], bvh.boxedIndex, i);
-  } else {
-    const WideNode& node = bvh.nodes[current];
-    const WideVerdict v = TestChildren(node, walk.ray, walk.nearest.best);
-    unsigned keep = unsigned(v.keep);
-    if (keep != 0) {
-      if ((keep & (keep - 1)) == 0) {
-        // One child only, the common case deep in the tree.
-        walk.current = node.link[__builtin_ctz(keep)];
-        Prefetch(bvh, walk.current);
-        return true;
-      }
-      // Nearest entry first; the others wait on the stack, farthest at the
-      // bottom.
-      int order[kWidth];
-      int n = 0;
-      for (; keep != 0; keep &= keep - 1) {
-        const int i = __builtin_ctz(keep);
-        int at = n++;
-        while (at > 0 && v.entry[order[at - 1]] < v.entry[i]) {
-          order[at] = order[at - 1];
-          --at;
-        }
-        order[at] = i;
-      }
-      for (int i = 0; i < n - 1; ++i)
-        walk.stack[walk.top++] = Pending{node.link[order[i]], v.threshold[order[i]]};
-      walk.current = node.link[order[n - 1]];
-      Prefetch(bvh, walk.current);
-      return true;
-    }
-  }
+// Takes the next pending link that may still hold a nearer hit. Returns
+// false when there is none: the walk is over.
+inline bool PopWalk(const OccluderBvh& bvh, RayWalk& walk) {
   while (walk.top > 0) {
     const Pending& p = walk.stack[--walk.top];
     if (p.threshold <= walk.nearest.best) {
@@ -1029,6 +1044,91 @@ inline bool StepWalk(const OccluderBvh& bvh, RayWalk& walk) {
     }
   }
   return false;
+}
+
+// Tests the triangles of the leaf walk.current.
+inline void VisitLeaf(const OccluderBvh& bvh, RayWalk& walk) {
+  const uint32_t current = walk.current;
+  const int32_t first = int32_t(current & kFirstMask);
+  const int32_t count = int32_t((current >> kCountShift) & 0xFu) + 1;
+  for (int32_t i = first; i < first + count; ++i)
+    walk.nearest.Consider(walk.origin, walk.direction, bvh.boxed[i], bvh.boxedIndex, i);
+}
+
+// The quads that test the children of the inner node walk.current.
+inline void NodeTests(const OccluderBvh& bvh, const RayWalk& walk, QuadTest* tests) {
+  const WideNode* node = bvh.nodes + walk.current;
+  for (int q = 0; q < kQuads; ++q) tests[q] = QuadTest{node, 4 * q, &walk.ray, walk.nearest.best};
+}
+
+// Moves on from an inner node by the verdicts of its quads: into the
+// nearest kept child, the other kept ones pending. Returns false when the
+// walk is over.
+inline bool FollowVerdict(const OccluderBvh& bvh, RayWalk& walk, const QuadVerdict* quads) {
+  const WideNode& node = bvh.nodes[walk.current];
+  unsigned keep = 0;
+  for (int q = 0; q < kQuads; ++q) keep |= unsigned(quads[q].keep) << 4 * q;
+  if (keep == 0) return PopWalk(bvh, walk);
+  if ((keep & (keep - 1)) == 0) {
+    // One child only, the common case deep in the tree.
+    walk.current = node.link[__builtin_ctz(keep)];
+    Prefetch(bvh, walk.current);
+    return true;
+  }
+  float entry[kWidth], threshold[kWidth];
+  for (int q = 0; q < kQuads; ++q) {
+    std::memcpy(entry + 4 * q, &quads[q].entry, sizeof(Lanes));
+    std::memcpy(threshold + 4 * q, &quads[q].threshold, sizeof(Lanes));
+  }
+  // Nearest entry first; the others wait on the stack, farthest at the
+  // bottom.
+  int order[kWidth];
+  int n = 0;
+  for (; keep != 0; keep &= keep - 1) {
+    const int i = __builtin_ctz(keep);
+    int at = n++;
+    while (at > 0 && entry[order[at - 1]] < entry[i]) {
+      order[at] = order[at - 1];
+      --at;
+    }
+    order[at] = i;
+  }
+  for (int i = 0; i < n - 1; ++i)
+    walk.stack[walk.top++] = Pending{node.link[order[i]], threshold[order[i]]};
+  walk.current = node.link[order[n - 1]];
+  Prefetch(bvh, walk.current);
+  return true;
+}
+
+// Visits walk.current and picks the next link. Returns false when the walk
+// is over (walk.nearest then holds the answer).
+inline bool StepWalk(const OccluderBvh& bvh, RayWalk& walk) {
+  if (walk.current & kLeafBit) {
+    VisitLeaf(bvh, walk);
+    return PopWalk(bvh, walk);
+  }
+  QuadTest tests[kQuads];
+  NodeTests(bvh, walk, tests);
+  QuadVerdict quads[kQuads];
+  TestQuads(tests, quads);
+  return FollowVerdict(bvh, walk, quads);
+}
+
+// A step of two walks; when both stand at inner nodes, their tests run side
+// by side. Sets done[i] when walk i is over.
+inline void StepPair(const OccluderBvh& bvh, RayWalk& a, RayWalk& b, bool (&done)[2]) {
+  if ((a.current & kLeafBit) || (b.current & kLeafBit)) {
+    done[0] = !StepWalk(bvh, a);
+    done[1] = !StepWalk(bvh, b);
+    return;
+  }
+  QuadTest tests[2 * kQuads];
+  NodeTests(bvh, a, tests);
+  NodeTests(bvh, b, tests + kQuads);
+  QuadVerdict quads[2 * kQuads];
+  TestQuads(tests, quads);
+  done[0] = !FollowVerdict(bvh, a, quads);
+  done[1] = !FollowVerdict(bvh, b, quads + kQuads);
 }
 
 // The nearest hit with t below `limit` (at most kFarthestHit), or 0.
@@ -1077,7 +1177,22 @@ void HierarchyNearestMany(const OccluderBvh& bvh, const Vec3* origins, const Vec
       }
     }
     if (liveCount == 0) return;
+    // Two walks at a time while there are two; finished ones give their
+    // slot to the last live walk.
     for (int s = 0; s < liveCount;) {
+      if (s + 1 < liveCount) {
+        bool done[2];
+        StepPair(bvh, walks[live[s]], walks[live[s + 1]], done);
+        for (int j = 1; j >= 0; --j) {
+          if (!done[j]) continue;
+          const int w = live[s + j];
+          results[rayOf[w]] = walks[w].nearest.Result();
+          spare[spareCount++] = w;
+          live[s + j] = live[--liveCount];
+        }
+        if (!done[0] && !done[1]) s += 2;
+        continue;
+      }
       const int w = live[s];
       if (StepWalk(bvh, walks[w])) {
         ++s;

@@ -113,7 +113,7 @@ void SetOccluderQueryMode(OccluderQueryMode mode);
 // there is none.
 struct OccluderBvhInfo {
   bool usable;              // built from the current array and count
-  int32_t nodes;            // inner nodes (256 bytes, each holding four children's boxes)
+  int32_t nodes;            // inner nodes (384 bytes, each holding eight children's boxes)
   int32_t leaves;           // up to 8 triangles each
   int32_t depth;            // levels, the leaves' included
   int32_t boxedTriangles;   // triangles held in leaves
