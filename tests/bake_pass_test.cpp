@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -218,6 +220,80 @@ TEST_F(BakePass, FirstFurtherAmbientRayFollowsTheDraws) {
   // A fresh source gives the first picture again.
   g_randomSource = RandomSource{};
   EXPECT_EQ(BakeOne(kBakeAO, Covered({1, 0, 0})), Grey(140));
+}
+
+TEST(AngleTables, HoldTheRotationsCosinesAndSines) {
+  // Every draw's tilt (for a few spreads) and turn, as the AO rotation
+  // rounds them: angles as float parameters, cosine and sine as floats.
+  for (const float spread : {120.0f, 45.0f, 0.0f, 360.0f}) {
+    BakeSettings settings;
+    settings.aoSpreadAngle = spread;
+    std::unique_ptr<AngleTables> tables(new AngleTables);
+    FillAngleTables(settings, *tables);
+    const float k = float(double(spread) * 0.011111111f);
+    for (int draw = 0; draw < 32768; ++draw) {
+      const float tilt = float((draw / 32768.0 - 0.5) * k), turn = float(draw / 16384.0);
+      ASSERT_EQ(FloatBits(tables->tilt[draw].cosine), FloatBits(float(Cosine(tilt)))) << draw;
+      ASSERT_EQ(FloatBits(tables->tilt[draw].sine), FloatBits(float(Sine(tilt)))) << draw;
+      ASSERT_EQ(FloatBits(tables->turn[draw].cosine), FloatBits(float(Cosine(turn)))) << draw;
+      ASSERT_EQ(FloatBits(tables->turn[draw].sine), FloatBits(float(Sine(turn)))) << draw;
+    }
+  }
+}
+
+TEST_F(BakePass, LargeAoPassesLookUpWhatTexelsAloneCompute) {
+  // A 64 x 64 pass uses the angle tables; every texel must come out as
+  // BakeTexel computes it without them from the same random state. Oblique
+  // normals make the tilt axis need normalising; a box of plates around
+  // the texels gives hits at many distances.
+  host::Object& box = host::AddObject(document_, "box");
+  for (int side = 0; side < 6; ++side) {
+    const int axis = side / 2;
+    const float w = side % 2 == 0 ? -4.0f : 4.0f;
+    auto at = [&](float s, float t) {
+      float c[3];
+      c[axis] = w;
+      c[(axis + 1) % 3] = s;
+      c[(axis + 2) % 3] = t;
+      return Vec3{c[0], c[1], c[2]};
+    };
+    AddFace(box, {at(-4, -4), at(4, -4), at(4, 4), at(-4, 4)});
+    AddFace(box, {at(-4, -4), at(-4, 4), at(4, 4), at(4, -4)});
+  }
+  std::vector<TexelEntry> table;
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+  for (int i = 0; i < 64 * 64; ++i) {
+    if (i % 7 == 3) {
+      table.push_back(Empty());
+      continue;
+    }
+    Vec3 n{unit(random), unit(random), unit(random)};
+    const float length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    n = Vec3{n.x / length, n.y / length, n.z / length};
+    table.push_back(Covered(n, Vec3{unit(random), unit(random), unit(random)}));
+  }
+  g_plugin.settings.aoSampleCount = 6;
+  g_plugin.settings.aoSearchDistance = 6.0f;
+  g_plugin.settings.aoSpreadAngle = 150.0f;
+  g_randomSource = RandomSource{12345u};
+  const RandomSource start = g_randomSource;
+  Bake(kBakeAO, table, 64);
+
+  BakeContext context;
+  context.settings = g_plugin.settings;
+  context.light = LightDirection(g_plugin.settings.lightPosition);
+  RandomSource draws = start;
+  int64_t greys = 0;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const TexelEntry& texel = table_[size_t(y) * 64 + size_t(x)];
+      if (texel.face == -1) continue;
+      const uint32_t expected = BakeTexel(texel, context, draws);
+      ASSERT_EQ(Pixel(x, y), expected) << x << "," << y;
+      greys += expected != Grey(255);
+    }
+  EXPECT_GT(greys, 1000);  // the box does occlude
 }
 
 TEST_F(BakePass, EmptyTexelsStayGreenAndDrawNothing) {

@@ -90,6 +90,48 @@ TEST(VecMath, AxisIsNormalisedUnlessNearUnit) {
   EXPECT_EQ(n.m[0][2], 0.0003453f);  // t*x*z - s*y with x, z unchanged
 }
 
+// The rotation written out step by step, each float stored through a
+// volatile so that no optimisation can keep it wider: the reference for
+// axes that need normalising.
+void RotationByHand(const Vec3& axis, float angle, float (&m)[4][4]) {
+  volatile float sq = float(double(axis.x) * axis.x + double(axis.y) * axis.y +
+                            double(axis.z) * axis.z);
+  const double inv = 1.0 / std::sqrt(double(sq));
+  volatile float nx = float(axis.x * inv), ny = float(axis.y * inv), nz = float(axis.z * inv);
+  const double x = nx, y = ny, z = nz;
+  volatile float cf = float(Cosine(angle)), sf = float(Sine(angle));
+  const double c = cf, s = sf;
+  volatile float tf = float(1.0 - c);
+  const double t = tf;
+  const double entries[3][3] = {{t * x * x + c, t * x * y + s * z, t * x * z - s * y},
+                                {t * x * y - s * z, t * y * y + c, t * y * z + s * x},
+                                {t * x * z + s * y, t * y * z - s * x, t * z * z + c}};
+  for (int r = 0; r < 4; ++r)
+    for (int k = 0; k < 4; ++k) m[r][k] = r < 3 && k < 3 ? float(entries[r][k]) : r == k ? 1.0f : 0.0f;
+}
+
+TEST(VecMath, ObliqueAxesAreNormalisedToFloatBeforeUse) {
+  // Axes far from unit length in every direction, as the AO tilt axis
+  // (-n.y, n.x, 0) is; a build that kept the normalised components in
+  // double got some entries one unit in the last place off.
+  const Vec3 axes[] = {{0.3f, 0.5f, 0.0f}, {-0.8f, 0.1f, 0.0f}, {0.2f, -0.7f, 0.4f},
+                       {3.0f, 4.0f, 12.0f}, {-0.01f, 0.02f, 0.003f}};
+  for (const Vec3& axis : axes)
+    for (int i = 0; i < 200; ++i) {
+      const float angle = float(-3.0 + 0.03 * i);
+      float expected[4][4];
+      RotationByHand(axis, angle, expected);
+      Matrix4 m;
+      AxisRotationMatrix(m, axis, angle);
+      ExpectMatrixBits(m, expected);
+      // The two halves give the same matrix.
+      Matrix4 halves;
+      RotationFromCosSin(halves, NormalizeAxis(axis), float(Cosine(angle)), float(Sine(angle)));
+      ExpectMatrixBits(halves, expected);
+      if (::testing::Test::HasFailure()) return;
+    }
+}
+
 TEST(VecMath, CallerAxisIsNotChanged) {
   const Vec3 axis{0.0f, 3.0f, 4.0f};
   Vec3 copy = axis;

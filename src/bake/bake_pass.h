@@ -25,9 +25,28 @@ constexpr int kElapsedLabelId = 1021;
 void RunBakePass(HWND dialogWindow);
 
 // What every texel of one pass shares.
+// A cosine and sine as the AO rotations round them to float.
+struct CosSin {
+  float cosine;
+  float sine;
+};
+
+// The AO angles a pass can draw, one entry per value of a random draw
+// (0 to 32767): the tilt (which depends on the spread) and the turn.
+struct AngleTables {
+  CosSin tilt[32768];
+  CosSin turn[32768];
+};
+
+// Fills the tables for the settings' spread.
+void FillAngleTables(const BakeSettings& settings, AngleTables& tables);
+
 struct BakeContext {
   BakeSettings settings;
   Vec3 light;  // unit direction towards the light, or (0, 0, 0)
+  // AO looks the rotations' cosines and sines up here when it is set (the
+  // same values it would compute).
+  const AngleTables* angles = nullptr;
 };
 
 // The light direction of a pass: the light position taken as a direction

@@ -37,8 +37,18 @@ bool IsNearOne(float value) {
   return -kFloatEpsilon <= d && d <= kFloatEpsilon;
 }
 
+}  // namespace
+
 // The axis is normalised unless it is already within float epsilon of unit
 // length; sq is a 32-bit value, the reciprocal root stays double.
+//
+// Never inlined: GCC 12 at -O3, inlining this into AxisRotationMatrix and
+// vectorising the products, kept the normalised x and y in double instead
+// of rounding them to float, which changed rotation matrices in the last
+// bit. Returned from a call, the components are floats.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
 Vec3 NormalizeAxis(const Vec3& axis) {
   const float sq = RoundToFloat(SquaredLength(axis));
   if (IsNearOne(sq)) return axis;
@@ -48,14 +58,11 @@ Vec3 NormalizeAxis(const Vec3& axis) {
               RoundToFloat(axis.z * inv)};
 }
 
-}  // namespace
-
-Matrix4& AxisRotationMatrix(Matrix4& result, const Vec3& axis, float angle) {
-  const Vec3 n = NormalizeAxis(axis);
-  const double x = n.x, y = n.y, z = n.z;
+Matrix4& RotationFromCosSin(Matrix4& result, const Vec3& unitAxis, float cosine, float sine) {
+  const double x = unitAxis.x, y = unitAxis.y, z = unitAxis.z;
   // c, s and t are 32-bit values.
-  const double c = RoundToFloat(Cosine(angle));
-  const double s = RoundToFloat(Sine(angle));
+  const double c = cosine;
+  const double s = sine;
   const double t = RoundToFloat(1.0 - c);
 
   Matrix4 r;
@@ -77,6 +84,11 @@ Matrix4& AxisRotationMatrix(Matrix4& result, const Vec3& axis, float angle) {
   r.m[3][3] = 1.0f;
   result = r;
   return result;
+}
+
+Matrix4& AxisRotationMatrix(Matrix4& result, const Vec3& axis, float angle) {
+  return RotationFromCosSin(result, NormalizeAxis(axis), RoundToFloat(Cosine(angle)),
+                            RoundToFloat(Sine(angle)));
 }
 
 Vec3& TransformPoint(Vec3& result, const Vec3& p, const Matrix4& m) {

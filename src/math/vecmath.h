@@ -41,6 +41,14 @@ Vec3& AddVec3(Vec3& result, const Vec3& a, const Vec3& b);
 double SquaredLength(const Vec3& v);
 double DotProduct(const Vec3& a, const Vec3& b);
 Matrix4& AxisRotationMatrix(Matrix4& result, const Vec3& axis, float angle);
+// The two halves of AxisRotationMatrix, for callers that rotate about one
+// axis many times or know the cosine and sine already:
+// AxisRotationMatrix(m, axis, angle) is RotationFromCosSin(m,
+// NormalizeAxis(axis), RoundToFloat(Cosine(angle)), RoundToFloat(Sine(angle))).
+// NormalizeAxis leaves an axis within float epsilon of unit length as it is
+// and gives (0, 0, 0) for one too short to normalise.
+Vec3 NormalizeAxis(const Vec3& axis);
+Matrix4& RotationFromCosSin(Matrix4& result, const Vec3& unitAxis, float cosine, float sine);
 Vec3& TransformPoint(Vec3& result, const Vec3& p, const Matrix4& m);
 
 // Cosine and sine of a double angle, computed by the plug-in itself so that
