@@ -114,9 +114,16 @@ struct Tally {
   int64_t mismatches = 0;
 };
 
-class BvhAgainstScan : public ::testing::Test {
+// Every test runs with each walk: eight lanes (where the processor has
+// them) and four.
+class BvhAgainstScan : public ::testing::TestWithParam<int> {
  protected:
+  void SetUp() override {
+    SetOccluderWalkFourLanesForTesting(GetParam() == 4);
+    if (OccluderWalkLanes() != GetParam()) GTEST_SKIP() << "no eight-lane walk on this machine";
+  }
   void TearDown() override {
+    SetOccluderWalkFourLanesForTesting(false);
     ReleaseOccluderBvh();
     g_plugin.occluders = nullptr;
     g_plugin.occluderCount = 0;
@@ -137,21 +144,47 @@ class BvhAgainstScan : public ::testing::Test {
 
   // Counts the rays whose answers differ; each is a test failure unless
   // `report` is false.
+  // Each ray is asked three ways: alone (NearestHitDistance), and in
+  // batches (NearestHitsWithin, walked several at a time) without a limit
+  // and with a limit of 2, which must keep exactly the scan's answers below
+  // it.
   Tally Compare(const std::vector<Ray>& rays, const std::string& what, bool report = true) {
     Tally tally;
+    std::vector<Vec3> origins, directions;
     for (const Ray& ray : rays) {
+      origins.push_back(ray.origin);
+      directions.push_back(ray.direction);
+    }
+    std::vector<float> unlimited(rays.size()), limited(rays.size());
+    const int count = static_cast<int>(rays.size());
+    // Batches of 13, so that walks start and end at different times.
+    for (int start = 0; start < count; start += 13) {
+      const int n = count - start < 13 ? count - start : 13;
+      NearestHitsWithin(origins.data() + start, directions.data() + start, n, 1e30f,
+                        unlimited.data() + start);
+      NearestHitsWithin(origins.data() + start, directions.data() + start, n, 2.0f,
+                        limited.data() + start);
+    }
+    for (size_t i = 0; i < rays.size(); ++i) {
+      const Ray& ray = rays[i];
       const float fast = NearestHitDistance(ray.origin, ray.direction);
       const float plain = NearestHitDistanceLinear(ray.origin, ray.direction);
+      const float plainBelow2 = plain < 2.0f ? plain : 0.0f;
       ++tally.rays;
       if (plain != 0.0f) ++tally.hits;
       if (FloatBits(plain) == 0x80000000u) ++tally.negativeZeros;
-      if (FloatBits(fast) != FloatBits(plain)) {
+      const char* way = FloatBits(fast) != FloatBits(plain)             ? "alone"
+                        : FloatBits(unlimited[i]) != FloatBits(plain)     ? "batch"
+                        : FloatBits(limited[i]) != FloatBits(plainBelow2) ? "batch below 2"
+                                                                          : nullptr;
+      if (way != nullptr) {
         if (report && tally.mismatches < 5)
-          ADD_FAILURE() << what << ": origin (" << ray.origin.x << ", " << ray.origin.y << ", "
-                        << ray.origin.z << ") direction (" << ray.direction.x << ", "
-                        << ray.direction.y << ", " << ray.direction.z << "): hierarchy "
-                        << fast << " (0x" << std::hex << FloatBits(fast) << "), scan " << plain
-                        << " (0x" << FloatBits(plain) << std::dec << ")";
+          ADD_FAILURE() << what << " (" << way << "): origin (" << ray.origin.x << ", "
+                        << ray.origin.y << ", " << ray.origin.z << ") direction ("
+                        << ray.direction.x << ", " << ray.direction.y << ", " << ray.direction.z
+                        << "): hierarchy " << fast << " / " << unlimited[i] << " / "
+                        << limited[i] << ", scan " << plain << " (0x" << std::hex
+                        << FloatBits(plain) << std::dec << ")";
         ++tally.mismatches;
       }
     }
@@ -287,7 +320,7 @@ std::vector<Ray> MeshRays(const std::vector<OccluderTriangle>& mesh, int count, 
 
 // ---------------------------------------------------------------------------
 
-TEST_F(BvhAgainstScan, JitteredGridAtVerticesEdgesAndGrazing) {
+TEST_P(BvhAgainstScan, JitteredGridAtVerticesEdgesAndGrazing) {
   Rng rng(1);
   std::vector<Vec3> vertices;
   Install(Grid(10, 0.05, rng, &vertices));
@@ -296,7 +329,7 @@ TEST_F(BvhAgainstScan, JitteredGridAtVerticesEdgesAndGrazing) {
   EXPECT_GT(t.hits, t.rays / 5);  // the scene is hit often, so hits are compared
 }
 
-TEST_F(BvhAgainstScan, FlatGridWithAxisParallelRaysOnItsLines) {
+TEST_P(BvhAgainstScan, FlatGridWithAxisParallelRaysOnItsLines) {
   // Every coordinate of the grid is a multiple of 0.5, so origins on those
   // values put the ray exactly in the planes of box faces and edges, and
   // directions with zero components make the slab test divide by zero.
@@ -327,7 +360,7 @@ TEST_F(BvhAgainstScan, FlatGridWithAxisParallelRaysOnItsLines) {
   EXPECT_GT(t.hits, 1000);
 }
 
-TEST_F(BvhAgainstScan, ClosedSpheresWithRaysAsTheBakeCastsThem) {
+TEST_P(BvhAgainstScan, ClosedSpheresWithRaysAsTheBakeCastsThem) {
   // A sphere seen from outside inside a larger sphere seen from inside, over
   // a ground plane: rays from the surface along the normal, and from one
   // unit off it into the outer hemisphere, as shadow and occlusion rays go.
@@ -363,7 +396,7 @@ TEST_F(BvhAgainstScan, ClosedSpheresWithRaysAsTheBakeCastsThem) {
   EXPECT_GT(tally.hits, tally.rays / 4);
 }
 
-TEST_F(BvhAgainstScan, LargerSphereOverGroundWithBakeRays) {
+TEST_P(BvhAgainstScan, LargerSphereOverGroundWithBakeRays) {
   // A deeper tree: a sphere of 6,400 triangles on a ground quad, rays from
   // the ground and the sphere as the shadow and occlusion bakes cast them.
   Rng rng(12);
@@ -393,7 +426,7 @@ TEST_F(BvhAgainstScan, LargerSphereOverGroundWithBakeRays) {
   EXPECT_GT(tally.hits, tally.rays / 10);
 }
 
-TEST_F(BvhAgainstScan, ConcurrentQueriesAgree) {
+TEST_P(BvhAgainstScan, ConcurrentQueriesAgree) {
   // The bake casts rays from several threads at once; the query only reads.
   Rng rng(13);
   Install(Soup(300, 5.0, 1.5, rng));
@@ -421,7 +454,7 @@ TEST_F(BvhAgainstScan, ConcurrentQueriesAgree) {
   EXPECT_GT(hits, int64_t(rays.size()) / 4);
 }
 
-TEST_F(BvhAgainstScan, TinyTrianglesAtTheDeterminantThreshold) {
+TEST_P(BvhAgainstScan, TinyTrianglesAtTheDeterminantThreshold) {
   // Right triangles of legs L facing the ray have det = |D| L^2 (up to
   // rounding), so legs around sqrt(0.001 / |D|) sit on the threshold.
   Rng rng(4);
@@ -462,7 +495,7 @@ TEST_F(BvhAgainstScan, TinyTrianglesAtTheDeterminantThreshold) {
   EXPECT_LT(tally.hits, tally.rays - 1000);  // and many misses on the threshold
 }
 
-TEST_F(BvhAgainstScan, HitsJustBelowAndAbove9999_9) {
+TEST_P(BvhAgainstScan, HitsJustBelowAndAbove9999_9) {
   // Small triangles stacked around z = 9999.9 (the float 9999.900390625,
   // whose neighbours are 1/1024 apart) and rays up from near z = 0, so that
   // the nearest accepted hit and the limit lie within a few ulps.
@@ -492,7 +525,7 @@ TEST_F(BvhAgainstScan, HitsJustBelowAndAbove9999_9) {
   EXPECT_GT(tally.rays - tally.hits, 1000);
 }
 
-TEST_F(BvhAgainstScan, DegenerateHugeAndNonFiniteTrianglesAmongOrdinaryOnes) {
+TEST_P(BvhAgainstScan, DegenerateHugeAndNonFiniteTrianglesAmongOrdinaryOnes) {
   Rng rng(6);
   std::vector<OccluderTriangle> t = Soup(300, 5.0, 1.0, rng);
   const Vec3 o{0, 0, 0};
@@ -528,7 +561,7 @@ TEST_F(BvhAgainstScan, DegenerateHugeAndNonFiniteTrianglesAmongOrdinaryOnes) {
   EXPECT_GT(tally.hits, tally.rays / 4);
 }
 
-TEST_F(BvhAgainstScan, RandomSoupsAtManyScales) {
+TEST_P(BvhAgainstScan, RandomSoupsAtManyScales) {
   for (const double scale : {1e-2, 1.0, 30.0, 1e3, 1e6}) {
     Rng rng(uint32_t(7 + scale));
     Install(Soup(200, scale, scale / 4, rng));
@@ -546,7 +579,7 @@ TEST_F(BvhAgainstScan, RandomSoupsAtManyScales) {
   }
 }
 
-TEST_F(BvhAgainstScan, FarOriginsAndRaysOutsideTheBoundedRange) {
+TEST_P(BvhAgainstScan, FarOriginsAndRaysOutsideTheBoundedRange) {
   // Origins far away (the error of O - V0 grows with the distance), and
   // origins and directions beyond 2^40 or not finite, which the scan answers.
   Rng rng(8);
@@ -572,7 +605,7 @@ TEST_F(BvhAgainstScan, FarOriginsAndRaysOutsideTheBoundedRange) {
   EXPECT_GT(tally.hits, 1000);
 }
 
-TEST_F(BvhAgainstScan, ZeroDirectionsAndTinyOrHugeDirections) {
+TEST_P(BvhAgainstScan, ZeroDirectionsAndTinyOrHugeDirections) {
   Rng rng(9);
   Install(Grid(6, 0.2, rng, nullptr));
   std::vector<Ray> rays;
@@ -591,7 +624,7 @@ TEST_F(BvhAgainstScan, ZeroDirectionsAndTinyOrHugeDirections) {
   EXPECT_GT(tally.hits, 1000);
 }
 
-TEST_F(BvhAgainstScan, OneTriangleAndNone) {
+TEST_P(BvhAgainstScan, OneTriangleAndNone) {
   Rng rng(10);
   Install({Facing(V(0, 0, 0), V(1, 0, 0), V(0, 1, 0), V(0, 0, -1))});
   std::vector<Ray> rays;
@@ -609,7 +642,7 @@ TEST_F(BvhAgainstScan, OneTriangleAndNone) {
                                           0u);
 }
 
-TEST_F(BvhAgainstScan, ZerosTieByArrayOrderAsTheScanKeepsThem) {
+TEST_P(BvhAgainstScan, ZerosTieByArrayOrderAsTheScanKeepsThem) {
   // The origin lies on both triangles (z = 0 planes facing -z), and the ray
   // goes down. Triangle A gives t = +0 and B gives t = -0 (found by a search
   // over small integer corners and asserted below). The scan keeps the first
@@ -639,7 +672,7 @@ TEST_F(BvhAgainstScan, ZerosTieByArrayOrderAsTheScanKeepsThem) {
   }
 }
 
-TEST_F(BvhAgainstScan, WithoutMarginsTheHardRaysGoWrong) {
+TEST_P(BvhAgainstScan, WithoutMarginsTheHardRaysGoWrong) {
   // The same kinds of rays with the boxes tested bare: some answers must
   // differ, or the rays above would not be testing the margins at all.
   SetOccluderBvhMarginsForTesting(false);
@@ -651,5 +684,47 @@ TEST_F(BvhAgainstScan, WithoutMarginsTheHardRaysGoWrong) {
   }
   EXPECT_GT(mismatches, 0);
 }
+
+TEST_P(BvhAgainstScan, BatchLimitsAndTheScanMode) {
+  // Limits at and around the hits, zero, negative and not a number; the
+  // same batch answered in the scan mode.
+  Rng rng(21);
+  Install(Grid(6, 0.2, rng, nullptr));
+  std::vector<Ray> rays = MeshRays(triangles_, 3000, 3.0, rng);
+  std::vector<Vec3> origins, directions;
+  for (const Ray& ray : rays) {
+    origins.push_back(ray.origin);
+    directions.push_back(ray.direction);
+  }
+  const int n = static_cast<int>(rays.size());
+  std::vector<float> plain(rays.size());
+  for (int i = 0; i < n; ++i) plain[size_t(i)] = NearestHitDistanceLinear(origins[size_t(i)], directions[size_t(i)]);
+  int64_t hits = 0;
+  for (const float limit : {0.0f, -1.0f, kNaN, 1e-6f, 0.5f, 1.0f, 9999.9f, kInf}) {
+    for (const OccluderQueryMode mode : {OccluderQueryMode::kHierarchy, OccluderQueryMode::kLinearScan}) {
+      SetOccluderQueryMode(mode);
+      std::vector<float> got(rays.size(), 123.0f);
+      NearestHitsWithin(origins.data(), directions.data(), n, limit, got.data());
+      for (int i = 0; i < n; ++i) {
+        const float expected = plain[size_t(i)] < limit ? plain[size_t(i)] : 0.0f;
+        ASSERT_EQ(FloatBits(got[size_t(i)]), FloatBits(expected))
+            << "limit " << limit << " ray " << i << " mode " << int(mode);
+        hits += got[size_t(i)] != 0.0f;
+      }
+    }
+  }
+  SetOccluderQueryMode(OccluderQueryMode::kHierarchy);
+  EXPECT_GT(hits, 1000);
+  // No rays: nothing is written.
+  float untouched = 7.0f;
+  NearestHitsWithin(origins.data(), directions.data(), 0, 1.0f, &untouched);
+  EXPECT_EQ(untouched, 7.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Walks, BvhAgainstScan, ::testing::Values(8, 4),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param == 8 ? std::string("EightLanes")
+                                                  : std::string("FourLanes");
+                         });
 
 }  // namespace

@@ -698,55 +698,6 @@ struct Collapser {
 // (smaller ones are treated below), every product is below 2^125, and an
 // infinite r (from an unbounded x) only widens boxes to the whole space.
 
-// Four lanes: four children of a node, for one ray. A node's children are
-// tested a quad at a time, and the quads of several nodes and rays are
-// computed side by side: the bounds below form a long chain of dependent
-// steps, and side-by-side chains keep the processor busy while each waits.
-typedef float Lanes __attribute__((vector_size(16)));
-typedef int32_t LaneMask __attribute__((vector_size(16)));  // all ones where true
-typedef uint32_t LaneBits __attribute__((vector_size(16)));
-
-inline Lanes Load(const float* lanes) {
-  Lanes v;
-  std::memcpy(&v, lanes, sizeof v);
-  return v;
-}
-// x in every lane (x - 0 is x for every x, a zero's sign included).
-inline Lanes All(float x) { return x - Lanes{}; }
-inline Lanes Min(Lanes a, Lanes b) { return a < b ? a : b; }
-inline Lanes Max(Lanes a, Lanes b) { return a > b ? a : b; }
-inline Lanes Abs(Lanes a) {
-  LaneBits bits;
-  std::memcpy(&bits, &a, sizeof bits);
-  bits &= 0x7FFFFFFFu;
-  std::memcpy(&a, &bits, sizeof a);
-  return a;
-}
-inline Lanes Select(LaneMask m, Lanes a, Lanes b) { return m ? a : b; }
-
-// The power of two at or below each (positive, normal, below 2^126) lane,
-// and its exact reciprocal.
-inline void PowerOfTwoBelow(Lanes x, Lanes& power, Lanes& reciprocal) {
-  LaneBits bits;
-  std::memcpy(&bits, &x, sizeof bits);
-  const LaneBits exponent = bits >> 23;  // the sign bits are clear
-  const LaneBits powerBits = exponent << 23;
-  const LaneBits reciprocalBits = (254u - exponent) << 23;
-  std::memcpy(&power, &powerBits, sizeof power);
-  std::memcpy(&reciprocal, &reciprocalBits, sizeof reciprocal);
-}
-
-// Bit i set where lane i of the mask is set.
-inline int MaskBits(LaneMask m) {
-#if defined(__SSE__)
-  Lanes f;
-  std::memcpy(&f, &m, sizeof f);
-  return __builtin_ia32_movmskps(f);
-#else
-  return (m[0] != 0) | (m[1] != 0) << 1 | (m[2] != 0) << 2 | (m[3] != 0) << 3;
-#endif
-}
-
 constexpr float kUp = 1.0f + 3.814697265625e-06f;  // 1 + 2^-18
 constexpr float kRelative = 3.814697265625e-06f;   // 2^-18
 constexpr float kKf = 5.96047e-08f * (1.0f + 3.814697265625e-06f);  // above k
@@ -772,159 +723,6 @@ struct RayFrame {
   float length;         // |D|, rounded up
   float kd;             // k |D|, rounded up
   bool margins;
-};
-
-// One quad to test: four children of a node (from lane `first`), one ray.
-struct QuadTest {
-  const WideNode* node;
-  int first;
-  const RayFrame* ray;
-  float best;
-};
-
-// What a quad's test gives.
-struct QuadVerdict {
-  int keep;        // bit i set: the quad's child i must be entered
-  Lanes entry;     // lower bound of the parameter where the ray enters
-  Lanes threshold; // the least best for which the child must be entered
-};
-
-// Tests Q quads side by side. All rays share one margins setting.
-template <int Q>
-__attribute__((always_inline)) inline void TestQuads(const QuadTest (&test)[Q],
-                                                    QuadVerdict (&verdict)[Q]) {
-  const bool margins = test[0].ray->margins;
-  const Lanes zero = All(0.0f);
-  Lanes r[Q], low[Q], high[Q], slackA[Q], slackB[Q];
-  LaneMask open[Q], keep[Q];
-#define TAMSINK_EACH for (int q = 0; q < Q; ++q)
-#define TAMSINK_FIELD(name) Load(test[q].node->name + test[q].first)
-  TAMSINK_EACH {
-    r[q] = zero;
-    low[q] = zero;
-    high[q] = All(test[q].best);
-    slackA[q] = zero;
-    slackB[q] = zero;
-    open[q] = LaneMask{};              // the parameter bound is void
-    keep[q] = LaneMask{} == LaneMask{};  // all set
-  }
-  if (margins) {
-    Lanes l[Q], b[Q], d[Q], inverseD[Q], s[Q], x[Q];
-    TAMSINK_EACH {
-      const RayFrame& ray = *test[q].ray;
-      l[q] = TAMSINK_FIELD(edge);
-      b[q] = All(ray.kd) * l[q] * l[q] * kUp + kTiny;
-    }
-    TAMSINK_EACH {
-      // The range of D.n over each child: D.axis +- |D| spread, the
-      // spread's widening covering the rounding of the dot product and of
-      // the sums here.
-      const RayFrame& ray = *test[q].ray;
-      const Lanes dot = All(ray.direction[0]) * TAMSINK_FIELD(axis[0]) +
-                        All(ray.direction[1]) * TAMSINK_FIELD(axis[1]) +
-                        All(ray.direction[2]) * TAMSINK_FIELD(axis[2]);
-      const Lanes reach = All(ray.length) * TAMSINK_FIELD(spread) + kTiny;
-      keep[q] &= dot + reach + b[q] > kCullLimitF;  // else no determinant passes
-      const Lanes fromNormals = (dot - reach - b[q]) * kLowerFactor;
-      PowerOfTwoBelow(Max(fromNormals, All(float(kThreshold))), d[q], inverseD[q]);
-    }
-    TAMSINK_EACH {
-      const RayFrame& ray = *test[q].ray;
-      s[q] = zero;
-      for (int k = 0; k < 3; ++k) {
-        const Lanes o = All(ray.origin[k]);
-        s[q] += Max(Abs(o - TAMSINK_FIELD(lo[k])), Abs(o - TAMSINK_FIELD(hi[k])));
-      }
-      s[q] *= kUp;
-    }
-    TAMSINK_EACH x[q] = (kKf + b[q] * inverseD[q]) * kUp;
-    TAMSINK_EACH {
-      const RayFrame& ray = *test[q].ray;
-      const Lanes neg = (All(ray.kd) * l[q] * (2.0f * s[q] + l[q]) + 3.0f * kKf * d[q] +
-                         kLateralTiny) *
-                        inverseD[q] * (1.0f + 2.0f * x[q]) * kUp;
-      const LaneMask bounded = x[q] <= 0.5f;
-      r[q] = Select(bounded,
-                    (neg * l[q] * (1.0f + 2.0f * kKf) + kKf * (s[q] + l[q])) * kUp + kTiny,
-                    All(kInfinityF));
-      const Lanes a1 = (x[q] + kKf * x[q] + 2.0f * kKf) * kUp;  // >= (B/d + k)(1 + k) + k
-      const Lanes a0 = kKf * l[q] * l[q] * s[q] * inverseD[q] * (1.0f + kKf) * kUp + kTiny;
-      open[q] = ~(bounded & (a1 < 0.5f));
-      slackA[q] = 2.0f * a0 * kUp;
-      slackB[q] = 2.0f * a1 * kUp;
-      const Lanes e = (slackA[q] + slackB[q] * test[q].best) * kUp;
-      low[q] = Select(open[q], All(-kInfinityF), -e);
-      high[q] = Select(open[q], All(kInfinityF), (test[q].best + e) * kUp);
-    }
-  }
-  Lanes enter[Q], exit[Q];
-  TAMSINK_EACH {
-    enter[q] = All(-kInfinityF);
-    exit[q] = All(kInfinityF);
-  }
-  for (int k = 0; k < 3; ++k) {
-    TAMSINK_EACH {
-      const RayFrame& ray = *test[q].ray;
-      const Lanes o = All(ray.origin[k]);
-      const Lanes dlo = TAMSINK_FIELD(lo[k]) - o;
-      const Lanes dhi = TAMSINK_FIELD(hi[k]) - o;
-      if (ray.slow[k]) {
-        // The ray moves along this axis by at most |D_i| max(|low|, |high|)
-        // within the parameter bound.
-        Lanes reach = r[q];
-        if (ray.direction[k] != 0.0f)
-          reach = Select(open[q], All(kInfinityF),
-                         r[q] + std::fabs(ray.direction[k]) * Max(Abs(low[q]), Abs(high[q])));
-        reach *= kUp;
-        keep[q] &= (dlo <= reach) & (-dhi <= reach);
-        continue;
-      }
-      const Lanes inverse = All(ray.inverse[k]);
-      const Lanes t1 = dlo * inverse, t2 = dhi * inverse;
-      // r / |D_i|, rounded up (r is 0 without margins).
-      const Lanes pad = r[q] * ray.padScale[k];
-      enter[q] = Max(enter[q], Min(t1, t2) - pad);
-      exit[q] = Min(exit[q], Max(t1, t2) + pad);
-    }
-  }
-  TAMSINK_EACH {
-    if (margins) {
-      // Each candidate bound is off by at most 3 u of its parameter (the
-      // slab's rounding) plus u of the result (the padding's subtraction),
-      // and the parameter is at most the result plus the padding, whose own
-      // widening covers its share: 2^-18 of the result covers the rest.
-      enter[q] = enter[q] - Abs(enter[q]) * kRelative;
-      exit[q] = exit[q] + Abs(exit[q]) * kRelative;
-    }
-    keep[q] &= (enter[q] <= exit[q]) & (enter[q] <= high[q]) & (exit[q] >= low[q]);
-    LaneBits links;
-    std::memcpy(&links, test[q].node->link + test[q].first, sizeof links);
-    keep[q] &= links != kEmptyLink;
-    verdict[q].keep = MaskBits(keep[q]);
-    verdict[q].entry = enter[q];
-  }
-  // The re-check after best has shrunk: entering is needed while
-  // entry <= best + 2 A0 + 2 A1 best, so from best >= the threshold below
-  // (rounded down; any threshold at or below zero always enters).
-  TAMSINK_EACH {
-    verdict[q].threshold = enter[q];
-    if (margins) {
-      const Lanes numerator = enter[q] - slackA[q];
-      const Lanes scaled = numerator / (1.0f + slackB[q]) * (1.0f - kRelative);
-      verdict[q].threshold =
-          Select(open[q], All(-kInfinityF), Select(numerator > 0.0f, scaled, numerator));
-    }
-  }
-#undef TAMSINK_FIELD
-#undef TAMSINK_EACH
-}
-
-// The verdict on all children of a node.
-constexpr int kQuads = kWidth / 4;
-struct WideVerdict {
-  int keep;                 // bit i set: child i must be entered
-  float entry[kWidth];      // lower bound of the parameter where the ray enters
-  float threshold[kWidth];  // the least best for which the child must be entered
 };
 
 // The answer being gathered: the smallest accepted t, and among zeros the
@@ -977,232 +775,64 @@ inline void Prefetch(const OccluderBvh& bvh, uint32_t link) {
   }
 }
 
-// One ray's walk through the hierarchy, advanced a step at a time so that
-// several walks can be interleaved: the steps of one ray depend on each
-// other (and mostly wait for memory), those of different rays do not.
-struct Pending {
-  uint32_t link;
-  float threshold;
-};
 
-struct RayWalk {
-  RayFrame ray;
-  Vec3 origin;
-  Vec3 direction;
-  Nearest nearest;
-  uint32_t current;  // the link to visit next
-  int top;
-  Pending stack[kStackSize];
-};
+// The eight-lane walk is built by GCC for x86-64 outside Windows: there
+// the stack is not kept aligned for 32-byte values, which GCC's spills of
+// them assume.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(_WIN32)
+#define TAMSINK_WALK_AVX2 1
+#endif
 
-// Sets up the walk of a ray with a non-zero direction (whose components and
-// origin are in range) for hits below `limit`, testing the plain triangles.
-// Returns false when there is nothing to walk.
-inline bool StartWalk(const OccluderBvh& bvh, const Vec3& origin, const Vec3& direction,
-                      float limit, RayWalk& walk) {
-  walk.origin = origin;
-  walk.direction = direction;
-  walk.nearest = Nearest{};
-  walk.nearest.best = limit;
-  for (int32_t i = 0; i < bvh.plainCount; ++i)
-    walk.nearest.Consider(origin, direction, bvh.plain[i], bvh.plainIndex, i);
-  if (bvh.nodeCount == 0) return false;
+// The walk, for two lane widths: four (SSE, everywhere on x86-64) and, on
+// x86-64 processors that have them, eight (AVX2), chosen once at run time.
+// Both prune by the same bounds and test triangles in the same double
+// arithmetic, so their answers are the same floats.
+namespace lanes4 {
+#define TAMSINK_LANES 4
+#include "mesh/occluder_walk.inc"
+#undef TAMSINK_LANES
+}  // namespace lanes4
 
-  RayFrame& ray = walk.ray;
-  const float o[3] = {origin.x, origin.y, origin.z};
-  const float d[3] = {direction.x, direction.y, direction.z};
-  double squared = 0.0;
-  for (int k = 0; k < 3; ++k) {
-    ray.origin[k] = o[k];
-    ray.direction[k] = d[k];
-    ray.slow[k] = !(std::fabs(d[k]) >= kSlowAxis);
-    ray.inverse[k] = ray.slow[k] ? 0.0f : 1.0f / d[k];
-    ray.padScale[k] =
-        ray.slow[k] ? 0.0f : PositiveFloatAbove(1.0 / std::fabs(double(d[k])) * (1.0 + 3.82e-06));
-    squared += double(d[k]) * d[k];
-  }
-  // |D| >= 2^-149 and <= 2^41 here: both stay positive normal or subnormal
-  // floats, never overflowing.
-  const double length = std::sqrt(squared) * (1.0 + kMargin50);
-  ray.length = PositiveFloatAbove(length);
-  ray.kd = PositiveFloatAbove(kK * length);
-  ray.margins = g_margins.load(std::memory_order_relaxed);
-  walk.current = 0;  // the root
-  walk.top = 0;
-  return true;
-}
+#if defined(TAMSINK_WALK_AVX2)
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace lanes8 {
+#define TAMSINK_LANES 8
+#include "mesh/occluder_walk.inc"
+#undef TAMSINK_LANES
+}  // namespace lanes8
+#pragma GCC pop_options
+#endif
 
-// Takes the next pending link that may still hold a nearer hit. Returns
-// false when there is none: the walk is over.
-inline bool PopWalk(const OccluderBvh& bvh, RayWalk& walk) {
-  while (walk.top > 0) {
-    const Pending& p = walk.stack[--walk.top];
-    if (p.threshold <= walk.nearest.best) {
-      walk.current = p.link;
-      Prefetch(bvh, walk.current);
-      return true;
-    }
-  }
+std::atomic<bool> g_fourLanesOnly{false};
+
+bool UseWideLanes() {
+#if defined(TAMSINK_WALK_AVX2)
+  if (g_fourLanesOnly.load(std::memory_order_relaxed)) return false;
+  static const bool supported = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return supported;
+#else
   return false;
+#endif
 }
 
-// Tests the triangles of the leaf walk.current.
-inline void VisitLeaf(const OccluderBvh& bvh, RayWalk& walk) {
-  const uint32_t current = walk.current;
-  const int32_t first = int32_t(current & kFirstMask);
-  const int32_t count = int32_t((current >> kCountShift) & 0xFu) + 1;
-  for (int32_t i = first; i < first + count; ++i)
-    walk.nearest.Consider(walk.origin, walk.direction, bvh.boxed[i], bvh.boxedIndex, i);
-}
-
-// The quads that test the children of the inner node walk.current.
-inline void NodeTests(const OccluderBvh& bvh, const RayWalk& walk, QuadTest* tests) {
-  const WideNode* node = bvh.nodes + walk.current;
-  for (int q = 0; q < kQuads; ++q) tests[q] = QuadTest{node, 4 * q, &walk.ray, walk.nearest.best};
-}
-
-// Moves on from an inner node by the verdicts of its quads: into the
-// nearest kept child, the other kept ones pending. Returns false when the
-// walk is over.
-inline bool FollowVerdict(const OccluderBvh& bvh, RayWalk& walk, const QuadVerdict* quads) {
-  const WideNode& node = bvh.nodes[walk.current];
-  unsigned keep = 0;
-  for (int q = 0; q < kQuads; ++q) keep |= unsigned(quads[q].keep) << 4 * q;
-  if (keep == 0) return PopWalk(bvh, walk);
-  if ((keep & (keep - 1)) == 0) {
-    // One child only, the common case deep in the tree.
-    walk.current = node.link[__builtin_ctz(keep)];
-    Prefetch(bvh, walk.current);
-    return true;
-  }
-  float entry[kWidth], threshold[kWidth];
-  for (int q = 0; q < kQuads; ++q) {
-    std::memcpy(entry + 4 * q, &quads[q].entry, sizeof(Lanes));
-    std::memcpy(threshold + 4 * q, &quads[q].threshold, sizeof(Lanes));
-  }
-  // Nearest entry first; the others wait on the stack, farthest at the
-  // bottom.
-  int order[kWidth];
-  int n = 0;
-  for (; keep != 0; keep &= keep - 1) {
-    const int i = __builtin_ctz(keep);
-    int at = n++;
-    while (at > 0 && entry[order[at - 1]] < entry[i]) {
-      order[at] = order[at - 1];
-      --at;
-    }
-    order[at] = i;
-  }
-  for (int i = 0; i < n - 1; ++i)
-    walk.stack[walk.top++] = Pending{node.link[order[i]], threshold[order[i]]};
-  walk.current = node.link[order[n - 1]];
-  Prefetch(bvh, walk.current);
-  return true;
-}
-
-// Visits walk.current and picks the next link. Returns false when the walk
-// is over (walk.nearest then holds the answer).
-inline bool StepWalk(const OccluderBvh& bvh, RayWalk& walk) {
-  if (walk.current & kLeafBit) {
-    VisitLeaf(bvh, walk);
-    return PopWalk(bvh, walk);
-  }
-  QuadTest tests[kQuads];
-  NodeTests(bvh, walk, tests);
-  QuadVerdict quads[kQuads];
-  TestQuads(tests, quads);
-  return FollowVerdict(bvh, walk, quads);
-}
-
-// A step of two walks; when both stand at inner nodes, their tests run side
-// by side. Sets done[i] when walk i is over.
-inline void StepPair(const OccluderBvh& bvh, RayWalk& a, RayWalk& b, bool (&done)[2]) {
-  if ((a.current & kLeafBit) || (b.current & kLeafBit)) {
-    done[0] = !StepWalk(bvh, a);
-    done[1] = !StepWalk(bvh, b);
-    return;
-  }
-  QuadTest tests[2 * kQuads];
-  NodeTests(bvh, a, tests);
-  NodeTests(bvh, b, tests + kQuads);
-  QuadVerdict quads[2 * kQuads];
-  TestQuads(tests, quads);
-  done[0] = !FollowVerdict(bvh, a, quads);
-  done[1] = !FollowVerdict(bvh, b, quads + kQuads);
-}
-
-// The nearest hit with t below `limit` (at most kFarthestHit), or 0.
 float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& direction,
                        float limit) {
-  // A zero direction makes P zero (or NaN against a non-finite edge), so no
-  // determinant passes: nothing is hit.
-  if (direction.x == 0.0f && direction.y == 0.0f && direction.z == 0.0f) return 0.0f;
-  RayWalk walk;
-  if (StartWalk(bvh, origin, direction, limit, walk))
-    while (StepWalk(bvh, walk)) {
-    }
-  return walk.nearest.Result();
+#if defined(TAMSINK_WALK_AVX2)
+  if (UseWideLanes()) return lanes8::HierarchyNearest(bvh, origin, direction, limit);
+#endif
+  return lanes4::HierarchyNearest(bvh, origin, direction, limit);
 }
-
-// Walks up to kInterleaved rays at once, a step of each in turn.
-constexpr int kInterleaved = 4;
 
 void HierarchyNearestMany(const OccluderBvh& bvh, const Vec3* origins, const Vec3* directions,
                           int count, float limit, float* results) {
-  RayWalk walks[kInterleaved];
-  int rayOf[kInterleaved];  // the ray each walk answers
-  int live[kInterleaved];   // walks under way
-  int liveCount = 0;
-  int spare[kInterleaved] = {0, 1, 2, 3};
-  static_assert(kInterleaved == 4, "spare walks listed");
-  int spareCount = kInterleaved;
-  int next = 0;
-  for (;;) {
-    // Start the next rays in the spare walks; rays without a walk are
-    // answered at once.
-    while (spareCount > 0 && next < count) {
-      const int i = next++;
-      const Vec3& d = directions[i];
-      RayWalk& walk = walks[spare[spareCount - 1]];
-      if (d.x == 0.0f && d.y == 0.0f && d.z == 0.0f) {
-        results[i] = 0.0f;
-      } else if (!RayInRange(origins[i], d)) {
-        results[i] = LinearNearestBelow(origins[i], d, limit);
-      } else if (StartWalk(bvh, origins[i], d, limit, walk)) {
-        const int w = spare[--spareCount];
-        rayOf[w] = i;
-        live[liveCount++] = w;
-      } else {
-        results[i] = walk.nearest.Result();
-      }
-    }
-    if (liveCount == 0) return;
-    // Two walks at a time while there are two; finished ones give their
-    // slot to the last live walk.
-    for (int s = 0; s < liveCount;) {
-      if (s + 1 < liveCount) {
-        bool done[2];
-        StepPair(bvh, walks[live[s]], walks[live[s + 1]], done);
-        for (int j = 1; j >= 0; --j) {
-          if (!done[j]) continue;
-          const int w = live[s + j];
-          results[rayOf[w]] = walks[w].nearest.Result();
-          spare[spareCount++] = w;
-          live[s + j] = live[--liveCount];
-        }
-        if (!done[0] && !done[1]) s += 2;
-        continue;
-      }
-      const int w = live[s];
-      if (StepWalk(bvh, walks[w])) {
-        ++s;
-        continue;
-      }
-      results[rayOf[w]] = walks[w].nearest.Result();
-      spare[spareCount++] = w;
-      live[s] = live[--liveCount];
-    }
-  }
+#if defined(TAMSINK_WALK_AVX2)
+  if (UseWideLanes()) return lanes8::HierarchyNearestMany(bvh, origins, directions, count, limit, results);
+#endif
+  lanes4::HierarchyNearestMany(bvh, origins, directions, count, limit, results);
 }
 
 const OccluderBvh* UsableBvh() {
@@ -1486,3 +1116,9 @@ int32_t LiveOccluderBvhCount() { return g_liveBvhs.load(std::memory_order_relaxe
 void SetOccluderBvhMarginsForTesting(bool enabled) {
   g_margins.store(enabled, std::memory_order_relaxed);
 }
+
+void SetOccluderWalkFourLanesForTesting(bool fourOnly) {
+  g_fourLanesOnly.store(fourOnly, std::memory_order_relaxed);
+}
+
+int OccluderWalkLanes() { return UseWideLanes() ? 8 : 4; }

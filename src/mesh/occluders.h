@@ -131,3 +131,11 @@ int32_t LiveOccluderBvhCount();
 // make the skipping safe, so a test can show that its rays do depend on them.
 // Never used by the plug-in; true by default.
 void SetOccluderBvhMarginsForTesting(bool enabled);
+
+// The lanes the walk tests a node's children in: 8 on x86-64 processors
+// with AVX2 (outside Windows builds), else 4. The answers are the same.
+int OccluderWalkLanes();
+
+// Test hook: true makes the walk use four lanes everywhere, so that a test
+// can compare both walks. Never used by the plug-in; false by default.
+void SetOccluderWalkFourLanesForTesting(bool fourOnly);
