@@ -140,12 +140,13 @@ inline bool IntersectFromEdges(const Vec3& origin, const Vec3& direction, const 
 // [-E, best + E] holds no triangle accepted with t_f <= best, and is skipped.
 // When x > 1/2, or A1 >= 1/2, rounding could let any triangle of the box
 // pass, and the box is entered. All bounds grow with l, S_max and |D| and
-// shrink with d, so a subtree uses the largest edge and the widest box of n
-// below it, and S_max of its own corner box: S_max = sum over axes of
+// shrink with d, so a subtree uses the largest edge below it, a range of
+// D.n that holds every n below it (from a ball around its normals), and
+// S_max of its own corner box: S_max = sum over axes of
 // max(|O_i - lo_i|, |O_i - hi_i|) >= |O - V0|.
-// The bound and the slab test are computed in double with margins
-// (relative 2^-50, 2^-40, 2^-30) that exceed their own rounding, so the
-// computed box interval always contains the exact one.
+// The query evaluates the bound and the slab test in float with margins
+// that exceed their own rounding (see "Querying" below), so the computed
+// box interval always contains the exact one.
 //
 // Range of the proof: all values finite and no float overflow, which holds
 // when every coordinate and direction component is at most 2^40 in
@@ -209,7 +210,6 @@ constexpr double kThreshold = 0.001;                        // the test's, as a 
 constexpr double kTinyAbsolute = 1e-29;                     // subnormal terms, generously
 constexpr double kMargin50 = 8.8817841970012523e-16;        // 2^-50
 constexpr double kMargin40 = 9.094947017729282e-13;         // 2^-40
-constexpr double kMargin30 = 9.3132257461547852e-10;        // 2^-30
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // The cull bound 0.001 (1 - k), rounded down.
 constexpr double kCullLimit = kThreshold * (1.0 - 2.0 * kK);
