@@ -15,7 +15,7 @@
 #include "mesh/face_records.h"
 #include "mesh/occluders.h"
 #include "shell/plugin_state.h"
-#include "window_internal.h"
+#include "bake_windows.h"
 
 namespace {
 
@@ -61,18 +61,7 @@ struct Scene {
     g_plugin.settings.textureSize = 256;
     g_plugin.texelTable = BuildTexelTable(256);
     g_plugin.texelTableSize = 256;
-    PlatformWindowSpec params;
-    params.className = "#32770";
-    params.dialogProc = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
-    dialog = PlatformCreateWindow(params);
-    params = PlatformWindowSpec{};
-    params.parent = dialog;
-    params.className = "msctls_progress32";
-    params.id = 1019;
-    g_plugin.progressBar = PlatformCreateWindow(params);
-    params.className = "STATIC";
-    params.id = kElapsedLabelId;
-    PlatformCreateWindow(params);
+    dialog = MakeBakeWindows();
     BuildOccluderSet();
   }
 };

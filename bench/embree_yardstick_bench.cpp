@@ -113,20 +113,7 @@ void BM_OursAlone(benchmark::State& state) {
 BENCHMARK(BM_OursAlone);
 
 void BM_OursBatches(benchmark::State& state) {
-  const std::vector<Ray>& rays = TheScene().rays;
-  std::vector<Vec3> origins, directions;
-  for (const Ray& ray : rays) {
-    origins.push_back(ray.origin);
-    directions.push_back(ray.direction);
-  }
-  size_t next = 0;
-  float hits[16];
-  for (auto _ : state) {
-    NearestHitsWithin(origins.data() + next, directions.data() + next, 16, kDistance, hits);
-    benchmark::DoNotOptimize(hits);
-    next = next + 32 <= rays.size() ? next + 16 : 0;
-  }
-  state.SetItemsProcessed(state.iterations() * 16);
+  knot::QueryInBatches(state);
 }
 BENCHMARK(BM_OursBatches);
 

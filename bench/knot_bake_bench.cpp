@@ -39,20 +39,7 @@ BENCHMARK(BM_KnotQuery);
 
 // A texel's 16 rays in one call, as the AO pass asks.
 void BM_KnotQueryBatches(benchmark::State& state) {
-  const Scene& scene = TheScene();
-  std::vector<Vec3> origins, directions;
-  for (const Ray& ray : scene.rays) {
-    origins.push_back(ray.origin);
-    directions.push_back(ray.direction);
-  }
-  size_t next = 0;
-  float hits[16];
-  for (auto _ : state) {
-    NearestHitsWithin(origins.data() + next, directions.data() + next, 16, kDistance, hits);
-    benchmark::DoNotOptimize(hits);
-    next = next + 32 <= scene.rays.size() ? next + 16 : 0;
-  }
-  state.SetItemsProcessed(state.iterations() * 16);
+  knot::QueryInBatches(state);
   state.counters["lanes"] = OccluderWalkLanes();
 }
 BENCHMARK(BM_KnotQueryBatches);

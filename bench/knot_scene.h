@@ -7,6 +7,8 @@
 // from the surface and 15 within 60 degrees of it from one unit off.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +24,7 @@
 #include "obj_import.h"
 #include "shell/plugin_state.h"
 #include "torus_knot.h"
-#include "window_internal.h"
+#include "bake_windows.h"
 
 namespace knot {
 
@@ -54,18 +56,7 @@ struct Scene {
     g_plugin.settings.textureSize = kSize;
     g_plugin.texelTable = BuildTexelTable(kSize);
     g_plugin.texelTableSize = kSize;
-    PlatformWindowSpec params;
-    params.className = "#32770";
-    params.dialogProc = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
-    dialog = PlatformCreateWindow(params);
-    params = PlatformWindowSpec{};
-    params.parent = dialog;
-    params.className = "msctls_progress32";
-    params.id = 1019;
-    g_plugin.progressBar = PlatformCreateWindow(params);
-    params.className = "STATIC";
-    params.id = kElapsedLabelId;
-    PlatformCreateWindow(params);
+    dialog = MakeBakeWindows();
     BuildOccluderSet();
 
     // Every 37th texel, 16 rays each: along the normal from the surface,
@@ -96,6 +87,25 @@ struct Scene {
 inline Scene& TheScene() {
   static Scene scene;
   return scene;
+}
+
+// Queries the scene's rays a texel's 16 at a time, as the AO pass does,
+// for as long as the benchmark runs.
+inline void QueryInBatches(benchmark::State& state) {
+  const std::vector<Ray>& rays = TheScene().rays;
+  std::vector<Vec3> origins, directions;
+  for (const Ray& ray : rays) {
+    origins.push_back(ray.origin);
+    directions.push_back(ray.direction);
+  }
+  size_t next = 0;
+  float hits[16];
+  for (auto _ : state) {
+    NearestHitsWithin(origins.data() + next, directions.data() + next, 16, kDistance, hits);
+    benchmark::DoNotOptimize(hits);
+    next = next + 32 <= rays.size() ? next + 16 : 0;
+  }
+  state.SetItemsProcessed(state.iterations() * 16);
 }
 
 }  // namespace knot
