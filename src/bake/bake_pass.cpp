@@ -96,11 +96,13 @@ uint32_t AmbientOcclusionColour(const TexelEntry& texel, const BakeContext& cont
   Vec3 origins[kRayBatch];
   Vec3 directions[kRayBatch];
   float hits[kRayBatch];
+  // The first ray is cast whatever S is; further ones while i < S.
+  const int32_t rays = samples > 1 ? samples : 1;
   // The sum is a 32-bit value.
   float sum = 0.0f;
-  for (int32_t start = 0; start < samples || start == 0; start += kRayBatch) {
+  for (int32_t start = 0; start < rays; start += kRayBatch) {
     int32_t count = 0;
-    for (int32_t i = start; i < start + kRayBatch && (i < samples || i == 0); ++i, ++count) {
+    for (int32_t i = start; i < start + kRayBatch && i < rays; ++i, ++count) {
       if (i == 0) {
         // The first ray leaves from the surface along the normal.
         origins[count] = p;
@@ -121,12 +123,12 @@ uint32_t AmbientOcclusionColour(const TexelEntry& texel, const BakeContext& cont
       origins[count] = origin;
       directions[count] = Normalized(v);
     }
+    // Each answer is a hit nearer than the distance, or 0.
     NearestHitsWithin(origins, directions, count, distance, hits);
     for (int32_t i = 0; i < count; ++i) {
-      const float h = hits[i];
-      if (h == 0.0f || !(h < distance)) continue;
+      if (hits[i] == 0.0f) continue;
       // The first ray's term is added to zero, which leaves it unchanged.
-      sum = RoundToFloat(double(sum) + (double(distance) - h));
+      sum = RoundToFloat(double(sum) + (double(distance) - hits[i]));
     }
   }
   // The quotient stays double, divided by S first and then by D; with S or D

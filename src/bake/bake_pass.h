@@ -24,7 +24,6 @@ constexpr int kElapsedLabelId = 1021;
 // is the background.
 void RunBakePass(HWND dialogWindow);
 
-// What every texel of one pass shares.
 // A cosine and sine as the AO rotations round them to float.
 struct CosSin {
   float cosine;
@@ -41,6 +40,7 @@ struct AngleTables {
 // Fills the tables for the settings' spread.
 void FillAngleTables(const BakeSettings& settings, AngleTables& tables);
 
+// What every texel of one pass shares.
 struct BakeContext {
   BakeSettings settings;
   Vec3 light;  // unit direction towards the light, or (0, 0, 0)

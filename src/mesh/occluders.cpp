@@ -173,15 +173,13 @@ constexpr int32_t kLeafTarget = 8;            // larger leaves are always split 
 
 // A node of the binary tree the builder makes: what testing its two
 // children needs, each field as a pair [first child, second child].
-struct alignas(64) BvhNode {
+struct BvhNode {
   float lo[3][2];      // corner box
   float hi[3][2];
   float normal[6][2];  // box of n = e2 x e1 below: low x, y, z, then high x, y, z
   float edge[2];       // at least the longest edge of any triangle below
   uint32_t link[2];
-  uint32_t unused[4];
 };
-static_assert(sizeof(BvhNode) == 128, "two cache lines per node");
 
 // A node of the tree the query walks: what testing its eight children
 // needs, each field as eight lanes, read four at a time. The normals n
@@ -566,7 +564,6 @@ struct Builder {
     BvhNode& node = nodes[index];
     StoreChild(node, 0, a);
     StoreChild(node, 1, b);
-    node.unused[0] = node.unused[1] = node.unused[2] = node.unused[3] = 0;
     Subtree whole;
     whole.box.lo = MinQuad(a.box.lo, b.box.lo);
     whole.box.hi = MaxQuad(a.box.hi, b.box.hi);
@@ -819,14 +816,6 @@ bool UseWideLanes() {
 #endif
 }
 
-float HierarchyNearest(const OccluderBvh& bvh, const Vec3& origin, const Vec3& direction,
-                       float limit) {
-#if defined(TAMSINK_WALK_AVX2)
-  if (UseWideLanes()) return lanes8::HierarchyNearest(bvh, origin, direction, limit);
-#endif
-  return lanes4::HierarchyNearest(bvh, origin, direction, limit);
-}
-
 void HierarchyNearestMany(const OccluderBvh& bvh, const Vec3* origins, const Vec3* directions,
                           int count, float limit, float* results) {
 #if defined(TAMSINK_WALK_AVX2)
@@ -991,7 +980,6 @@ void BuildOccluderBvh() {
       none.link = kEmptyLink;
       StoreChild(nodes[0], 0, root);
       StoreChild(nodes[0], 1, none);
-      nodes[0].unused[0] = nodes[0].unused[1] = nodes[0].unused[2] = nodes[0].unused[3] = 0;
       builder.nodeCount = 1;
     }
     bvh->leafCount = builder.leafCount;
@@ -1048,13 +1036,8 @@ float NearestHitDistanceLinear(const Vec3& origin, const Vec3& direction) {
 }
 
 float NearestHitDistance(const Vec3& origin, const Vec3& direction) {
-  if (g_plugin.occluders == nullptr || g_plugin.occluderCount <= 0) return 0.0f;
-  if (GetOccluderQueryMode() == OccluderQueryMode::kHierarchy) {
-    const OccluderBvh* bvh = UsableBvh();
-    if (bvh != nullptr && RayInRange(origin, direction))
-      return HierarchyNearest(*bvh, origin, direction, kFarthestHit);
-  }
-  return NearestHitDistanceLinear(origin, direction);
+  // Every answer lies below kFarthestHit: no limit.
+  return NearestHitWithin(origin, direction, kFarthestHit);
 }
 
 float NearestHitWithin(const Vec3& origin, const Vec3& direction, float limit) {
