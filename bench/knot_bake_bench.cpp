@@ -60,13 +60,14 @@ BENCHMARK(BM_KnotQueryUnlimited);
 
 void BM_KnotOccluderSet(benchmark::State& state) {
   TheScene();
-  for (auto _ : state) BuildOccluderSet();
+  for (auto _ : state) BuildOccluderSet(int(state.range(0)));
   const OccluderBvhInfo info = DescribeOccluderBvh();
+  state.counters["threads"] = double(state.range(0));
   state.counters["triangles"] = double(g_plugin.occluderCount);
   state.counters["bytes_per_triangle"] = double(info.bytes) / double(g_plugin.occluderCount);
   state.counters["depth"] = double(info.depth);
 }
-BENCHMARK(BM_KnotOccluderSet)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KnotOccluderSet)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_KnotAOBake(benchmark::State& state) {
   Scene& scene = TheScene();

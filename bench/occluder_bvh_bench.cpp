@@ -160,17 +160,25 @@ BENCHMARK(BM_SoupLinear)->Arg(1000)->Arg(10000)->Arg(100000);
 
 void Build(benchmark::State& state, bool soup) {
   Install(soup, state.range(0));
-  for (auto _ : state) BuildOccluderBvh();
+  for (auto _ : state) BuildOccluderBvh(int(state.range(1)));
   const OccluderBvhInfo info = DescribeOccluderBvh();
   state.counters["triangles"] = double(g_plugin.occluderCount);
   state.counters["bytes_per_triangle"] = double(info.bytes) / double(g_plugin.occluderCount);
   state.counters["nodes"] = double(info.nodes);
   state.counters["depth"] = double(info.depth);
+  state.counters["threads"] = double(state.range(1));
 }
 void BM_SphereBuild(benchmark::State& state) { Build(state, false); }
 void BM_SoupBuild(benchmark::State& state) { Build(state, true); }
-BENCHMARK(BM_SphereBuild)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SoupBuild)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+// Triangles, threads.
+BENCHMARK(BM_SphereBuild)
+    ->ArgsProduct({{1000, 10000, 100000, 1000000}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_SoupBuild)
+    ->ArgsProduct({{1000, 10000, 100000, 1000000}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

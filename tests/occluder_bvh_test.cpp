@@ -100,6 +100,21 @@ Vec3 FrontNormal(const OccluderTriangle& t) {
   return Scaled(V(vy * uz - vz * uy, vz * ux - vx * uz, vx * uy - vy * ux), 1.0);
 }
 
+// A random direction on the side of the unit normal n.
+Vec3 IntoHemisphere(const Vec3& n, Rng& rng) {
+  const Vec3 d = rng.Unit();
+  if (double(d.x) * n.x + double(d.y) * n.y + double(d.z) * n.z < 0) return V(-d.x, -d.y, -d.z);
+  return d;
+}
+
+// Ray i of those the shadow and occlusion bakes cast from a surface point p
+// with front normal n: every third along the normal from p itself, the
+// others in random directions of its hemisphere from one unit above.
+Ray SurfaceRay(const Vec3& p, const Vec3& n, int i, Rng& rng) {
+  const Vec3 d = IntoHemisphere(n, rng);
+  return i % 3 == 0 ? Ray{p, n} : Ray{V(p.x + n.x, p.y + n.y, p.z + n.z), d};
+}
+
 // Rays aimed from `origin` at `target` (as float arithmetic gets them).
 Ray Aim(const Vec3& origin, const Vec3& target, double length) {
   return Ray{origin, Scaled(V(double(target.x) - origin.x, double(target.y) - origin.y,
@@ -381,8 +396,7 @@ TEST_P(BvhAgainstScan, ClosedSpheresWithRaysAsTheBakeCastsThem) {
       case 0: rays.push_back(Ray{p, n}); break;
       case 1: rays.push_back(Ray{p, V(-n.x, -n.y, -n.z)}); break;
       default: {
-        Vec3 d = rng.Unit();
-        if (double(d.x) * n.x + double(d.y) * n.y + double(d.z) * n.z < 0) d = V(-d.x, -d.y, -d.z);
+        const Vec3 d = IntoHemisphere(n, rng);
         const double off = i % 4 == 2 ? 1.0 : 1e-3;
         rays.push_back(Ray{V(p.x + off * n.x, p.y + off * n.y, p.z + off * n.z), d});
       }
@@ -417,13 +431,53 @@ TEST_P(BvhAgainstScan, LargerSphereOverGroundWithBakeRays) {
       p = V(rng.Uniform(-150, 150), 0, rng.Uniform(-150, 150));
       n = V(0, 1, 0);
     }
-    Vec3 d = rng.Unit();
-    if (double(d.x) * n.x + double(d.y) * n.y + double(d.z) * n.z < 0) d = V(-d.x, -d.y, -d.z);
-    rays.push_back(i % 3 == 0 ? Ray{p, n} : Ray{V(p.x + n.x, p.y + n.y, p.z + n.z), d});
+    rays.push_back(SurfaceRay(p, n, i, rng));
   }
   const Tally tally = Compare(rays, "larger sphere");
   EXPECT_EQ(tally.mismatches, 0);
   EXPECT_GT(tally.hits, tally.rays / 10);
+}
+
+TEST_P(BvhAgainstScan, BuildingOnSeveralThreadsGivesTheSameHierarchy) {
+  // Large enough that two and four threads each get subtrees of their own:
+  // a sphere of 80,656 triangles over a ground quad, with a soup beside it.
+  Rng rng(14);
+  std::vector<OccluderTriangle> t;
+  AddSphere(t, 142, 100.0, V(0, 120, 0), true);
+  for (const OccluderTriangle& s : Soup(20000, 60.0, 4.0, rng)) {
+    OccluderTriangle moved = s;
+    for (Vec3& c : moved.corners) c.x += 300.0f;
+    t.push_back(moved);
+  }
+  t.push_back(Facing(V(-500, 0, -500), V(500, 0, -500), V(500, 0, 500), V(0, 1, 0)));
+  t.push_back(Facing(V(-500, 0, -500), V(500, 0, 500), V(-500, 0, 500), V(0, 1, 0)));
+  Install(t);
+  const OccluderBvhInfo single = DescribeOccluderBvh();
+  const uint64_t singleFingerprint = OccluderBvhFingerprint();
+  ASSERT_GT(single.boxedTriangles, 100000);
+  for (const int threads : {2, 3, 4, 8}) {
+    BuildOccluderBvh(threads);
+    const OccluderBvhInfo info = DescribeOccluderBvh();
+    EXPECT_TRUE(info.usable);
+    EXPECT_EQ(info.nodes, single.nodes) << threads;
+    EXPECT_EQ(info.leaves, single.leaves) << threads;
+    EXPECT_EQ(info.depth, single.depth) << threads;
+    EXPECT_EQ(OccluderBvhFingerprint(), singleFingerprint) << threads << " threads";
+  }
+  // The rays still get the scan's answers from the tree the threads built.
+  std::vector<Ray> rays;
+  for (int i = 0; i < Rays(1500); ++i) {
+    const OccluderTriangle& tri = triangles_[size_t(rng.Int(0, int(triangles_.size()) - 1))];
+    rays.push_back(SurfaceRay(PointOn(tri, rng.Uniform(0, 0.5), rng.Uniform(0, 0.5)),
+                              FrontNormal(tri), i, rng));
+  }
+  const Tally tally = Compare(rays, "built on 8 threads");
+  EXPECT_EQ(tally.mismatches, 0);
+  EXPECT_GT(tally.hits, tally.rays / 20);
+  // The fingerprint sees a change of a single corner.
+  triangles_[77].corners[1].y += 0.5f;
+  BuildOccluderBvh(2);
+  EXPECT_NE(OccluderBvhFingerprint(), singleFingerprint);
 }
 
 TEST_P(BvhAgainstScan, ConcurrentQueriesAgree) {

@@ -188,7 +188,7 @@ void RunBakePass(HWND dialogWindow) {
   image.Create(size, size);
   image.Fill(kBackgroundColour);
 
-  BuildOccluderSet();
+  BuildOccluderSet(BakeThreadCount());
 
   BakeContext context;
   context.settings = g_plugin.settings;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "shell/plugin_state.h"
 
@@ -376,16 +378,29 @@ void StoreChild(BvhNode& node, int slot, const Subtree& child) {
   node.link[slot] = child.link;
 }
 
+// Subtrees of fewer triangles are built on the thread that splits them off:
+// below this a thread costs more than it saves.
+constexpr int32_t kParallelBuildMinimum = 16384;
+
+// Builds depth first. A subtree over refs [begin, end) whose inner node
+// lands at index i takes the boxed slots [begin, end) and at most
+// end - begin - 1 node indices from i on, whatever its shape; so the second
+// child of a split can be built on another thread into the slots and
+// indices the first child cannot reach (from i + 1 + (mid - begin) - 1 on),
+// and the tree is the one the single thread builds, in a different node
+// order. The collapse reads it by its links, so the walked tree is the same
+// byte for byte.
 struct Builder {
   BuildRef* refs;
   const OccluderTriangle* source;
   BvhNode* nodes;
-  int32_t nodeCount;
+  int32_t nodeCount;  // the next node index to take
   PreparedTriangle* boxed;
   int32_t* boxedIndex;
   int32_t boxedNext;
   int32_t leafCount;
   int32_t depth;
+  int32_t innerCount;  // nodes taken, here and by the threads joined
 
   Subtree MakeLeaf(int32_t begin, int32_t end) {
     Subtree leaf;
@@ -535,6 +550,32 @@ struct Builder {
     return i;
   }
 
+  // Builds the children of the node at `index` side by side, the second on
+  // a thread of its own. Returns false, having built nothing, when no
+  // thread can be started.
+  bool BuildApart(int32_t begin, int32_t mid, int32_t end, int32_t index, const Box& leftCentres,
+                  const Box& rightCentres, int32_t level, int threads, Subtree& a, Subtree& b) {
+    Builder second{refs, source, nodes, index + 1 + (mid - begin) - 1, boxed, boxedIndex,
+                   mid, 0, 0, 0};
+    const int secondThreads = threads / 2;
+    std::thread worker;
+    try {
+      worker = std::thread([&] {
+        b = second.Build(mid, end, rightCentres, level + 1, secondThreads);
+      });
+    } catch (const std::system_error&) {
+      return false;
+    }
+    a = Build(begin, mid, leftCentres, level + 1, threads - secondThreads);
+    worker.join();
+    boxedNext = second.boxedNext;
+    leafCount += second.leafCount;
+    depth = std::max(depth, second.depth);
+    innerCount += second.innerCount;
+    nodeCount = std::max(nodeCount, second.nodeCount);
+    return true;
+  }
+
   static Box CentreBounds(const BuildRef* refs, int32_t begin, int32_t end) {
     Box b;
     EmptyBox(b);
@@ -543,8 +584,9 @@ struct Builder {
   }
 
   // Builds the subtree of [begin, end): a leaf, or an inner node at
-  // nodes[nodeCount] (depth first, so a node's first inner child follows it).
-  Subtree Build(int32_t begin, int32_t end, const Box& centres, int32_t level) {
+  // nodes[nodeCount] (depth first, so a node's first inner child follows
+  // it), on up to `threads` threads, this one included.
+  Subtree Build(int32_t begin, int32_t end, const Box& centres, int32_t level, int threads = 1) {
     depth = std::max(depth, level);
     const int32_t n = end - begin;
     int32_t mid = -1;
@@ -559,8 +601,13 @@ struct Builder {
     }
     if (mid < 0) return MakeLeaf(begin, end);
     const int32_t index = nodeCount++;
-    const Subtree a = Build(begin, mid, leftCentres, level + 1);
-    const Subtree b = Build(mid, end, rightCentres, level + 1);
+    ++innerCount;
+    Subtree a, b;
+    if (threads < 2 || mid - begin < kParallelBuildMinimum || end - mid < kParallelBuildMinimum ||
+        !BuildApart(begin, mid, end, index, leftCentres, rightCentres, level, threads, a, b)) {
+      a = Build(begin, mid, leftCentres, level + 1, threads);
+      b = Build(mid, end, rightCentres, level + 1, threads);
+    }
     BvhNode& node = nodes[index];
     StoreChild(node, 0, a);
     StoreChild(node, 1, b);
@@ -846,7 +893,7 @@ int32_t CountOccluderTriangles() {
   return static_cast<int32_t>(total);
 }
 
-bool BuildOccluderSet() {
+bool BuildOccluderSet(int threads) {
   const int32_t n = CountOccluderTriangles();
   g_plugin.occluderCount = n;
   // The hierarchy of the old array goes in every case: nothing may answer
@@ -887,7 +934,7 @@ bool BuildOccluderSet() {
     }
   });
   g_plugin.occluderCount = next;
-  BuildOccluderBvh();
+  BuildOccluderBvh(threads);
   return true;
 }
 
@@ -903,7 +950,7 @@ void ReleaseOccluderBvh() {
   g_plugin.occluderBvh = nullptr;
 }
 
-void BuildOccluderBvh() {
+void BuildOccluderBvh(int threads) {
   ReleaseOccluderBvh();
   const OccluderTriangle* source = g_plugin.occluders;
   const int32_t n = source != nullptr ? g_plugin.occluderCount : 0;
@@ -972,19 +1019,19 @@ void BuildOccluderBvh() {
   bvh->boxedCount = boxedCount;
 
   if (boxedCount > 0) {
-    Builder builder{refs, source, nodes, 0, bvh->boxed, bvh->boxedIndex, 0, 0, 0};
-    const Subtree root = builder.Build(0, boxedCount, centres, 1);
+    Builder builder{refs, source, nodes, 0, bvh->boxed, bvh->boxedIndex, 0, 0, 0, 0};
+    const Subtree root = builder.Build(0, boxedCount, centres, 1, std::max(threads, 1));
     if (root.link & kLeafBit) {
       // A single leaf: a root node whose second child is empty.
       Subtree none = root;
       none.link = kEmptyLink;
       StoreChild(nodes[0], 0, root);
       StoreChild(nodes[0], 1, none);
-      builder.nodeCount = 1;
+      builder.innerCount = 1;
     }
     bvh->leafCount = builder.leafCount;
     // Each wide node takes the place of at least one binary node.
-    WideNode* wide = new (std::nothrow) WideNode[static_cast<size_t>(builder.nodeCount)];
+    WideNode* wide = new (std::nothrow) WideNode[static_cast<size_t>(builder.innerCount)];
     if (wide == nullptr) {
       delete[] nodes;
       delete[] refs;
@@ -1092,6 +1139,25 @@ OccluderBvhInfo DescribeOccluderBvh() {
                (sizeof(PreparedTriangle) + sizeof(int32_t)) *
                    (size_t(bvh->boxedCount) + size_t(bvh->plainCount));
   return info;
+}
+
+uint64_t OccluderBvhFingerprint() {
+  const OccluderBvh* bvh = g_plugin.occluderBvh;
+  if (bvh == nullptr) return 0;
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  auto mix = [&hash](const void* data, size_t bytes) {
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < bytes; ++i) hash = (hash ^ p[i]) * 1099511628211ull;
+  };
+  const int32_t counts[6] = {bvh->nodeCount, bvh->leafCount,  bvh->depth,
+                             bvh->boxedCount, bvh->plainCount, bvh->skippedCount};
+  mix(counts, sizeof counts);
+  mix(bvh->nodes, sizeof(WideNode) * size_t(bvh->nodeCount));
+  mix(bvh->boxed, sizeof(PreparedTriangle) * size_t(bvh->boxedCount));
+  mix(bvh->boxedIndex, sizeof(int32_t) * size_t(bvh->boxedCount));
+  mix(bvh->plain, sizeof(PreparedTriangle) * size_t(bvh->plainCount));
+  mix(bvh->plainIndex, sizeof(int32_t) * size_t(bvh->plainCount));
+  return hash;
 }
 
 int32_t LiveOccluderBvhCount() { return g_liveBvhs.load(std::memory_order_relaxed); }

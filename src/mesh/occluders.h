@@ -55,9 +55,10 @@ struct OccluderBvh;
 int32_t CountOccluderTriangles();
 
 // Rebuilds occluders and occluderCount of the plug-in state, then the
-// hierarchy over them. Returns false when the document yields no triangle
-// (the count is then 0 and the hierarchy released).
-bool BuildOccluderSet();
+// hierarchy over them, on up to `threads` threads (the hierarchy is the same
+// for every count). Returns false when the document yields no triangle (the
+// count is then 0 and the hierarchy released).
+bool BuildOccluderSet(int threads = 1);
 
 // Frees the occluder array and its hierarchy; both become null and the count
 // 0. Safe to call at any time, also twice.
@@ -66,8 +67,8 @@ void ReleaseOccluderSet();
 // Rebuilds the hierarchy over the current g_plugin.occluders and
 // occluderCount, freeing the previous one. BuildOccluderSet calls it; tests
 // that install an array by hand call it too. Without memory for it there is
-// no hierarchy, and queries scan.
-void BuildOccluderBvh();
+// no hierarchy, and queries scan. `threads` as for BuildOccluderSet.
+void BuildOccluderBvh(int threads = 1);
 
 // Frees the hierarchy alone (g_plugin.occluderBvh becomes null).
 void ReleaseOccluderBvh();
@@ -122,6 +123,12 @@ struct OccluderBvhInfo {
   size_t bytes;             // heap bytes of the hierarchy, the triangle array not counted
 };
 OccluderBvhInfo DescribeOccluderBvh();
+
+// A hash of everything the walk reads of the current hierarchy (its nodes
+// and leaf triangles, in memory order), 0 when there is none: equal
+// hierarchies give equal values, so a test can see that the thread count of
+// the build changes nothing.
+uint64_t OccluderBvhFingerprint();
 
 // Number of hierarchies currently allocated, in any state: lets a test see
 // that rebuilding and releasing free the old one.

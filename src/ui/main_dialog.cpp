@@ -6,6 +6,7 @@
 
 #include "bake/average_distance.h"
 #include "bake/bake_pass.h"
+#include "bake/parallel_rows.h"
 #include "bake/texel_table.h"
 #include "image/bmp_file.h"
 #include "mesh/occluders.h"
@@ -224,7 +225,7 @@ void OnAverageDistance(HWND page) {
   // Without a table for the current size there is nothing to average; the
   // edit keeps what it shows.
   if (!HasTableForCurrentSize()) return;
-  BuildOccluderSet();
+  BuildOccluderSet(BakeThreadCount());
   const double average = AverageOccluderDistance();
   WriteControlFloat(page, kIdSearchDistance, average, kAoFormat);
 }
