@@ -466,7 +466,7 @@ TEST_P(BvhAgainstScan, BuildingOnSeveralThreadsGivesTheSameHierarchy) {
   }
   // The rays still get the scan's answers from the tree the threads built.
   std::vector<Ray> rays;
-  for (int i = 0; i < Rays(1500); ++i) {
+  for (int i = 0; i < Rays(400); ++i) {
     const OccluderTriangle& tri = triangles_[size_t(rng.Int(0, int(triangles_.size()) - 1))];
     rays.push_back(SurfaceRay(PointOn(tri, rng.Uniform(0, 0.5), rng.Uniform(0, 0.5)),
                               FrontNormal(tri), i, rng));
