@@ -386,7 +386,8 @@ constexpr int32_t kParallelBuildMinimum = 16384;
 // lands at index i takes the boxed slots [begin, end) and at most
 // end - begin - 1 node indices from i on, whatever its shape; so the second
 // child of a split can be built on another thread into the slots and
-// indices the first child cannot reach (from i + 1 + (mid - begin) - 1 on),
+// indices the first child cannot reach (the first takes at most
+// mid - begin - 1 indices from i + 1, so the second starts at i + mid - begin),
 // and the tree is the one the single thread builds, in a different node
 // order. The collapse reads it by its links, so the walked tree is the same
 // byte for byte.
@@ -555,8 +556,7 @@ struct Builder {
   // thread can be started.
   bool BuildApart(int32_t begin, int32_t mid, int32_t end, int32_t index, const Box& leftCentres,
                   const Box& rightCentres, int32_t level, int threads, Subtree& a, Subtree& b) {
-    Builder second{refs, source, nodes, index + 1 + (mid - begin) - 1, boxed, boxedIndex,
-                   mid, 0, 0, 0};
+    Builder second{refs, source, nodes, index + (mid - begin), boxed, boxedIndex, mid, 0, 0, 0};
     const int secondThreads = threads / 2;
     std::thread worker;
     try {
